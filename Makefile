@@ -1,0 +1,45 @@
+# The two commands for a fresh Debian machine: `make run` and `make test`.
+SHELL := /bin/bash
+BUILD := build
+NATIVE := $(BUILD)/linux
+WINDOWS := $(BUILD)/win32
+JOBS ?= $(shell nproc)
+XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
+
+.PHONY: all deps native windows test test-native test-windows run run-windows \
+        bench fuzz test-asan screenshots clean
+
+all: native windows
+
+deps:
+	@tools/install-deps
+
+native: deps
+	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build $(NATIVE) -j $(JOBS)
+
+# The shipped 32-bit Windows program: dist/Velkrane.exe.
+windows: deps
+	cmake -S . -B $(WINDOWS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+	cmake --build $(WINDOWS) -j $(JOBS)
+	@if [ -f $(WINDOWS)/ui/win32/Velkrane.exe ]; then \
+	  mkdir -p dist && cp $(WINDOWS)/ui/win32/Velkrane.exe dist/; fi
+
+test: native windows
+	$(MAKE) test-native test-windows
+
+test-native:
+	$(XVFB) ctest --test-dir $(NATIVE) --output-on-failure
+
+test-windows:
+	JOBS=$(JOBS) tools/windows-tests $(BUILD)
+
+run: native
+	@if [ -x $(NATIVE)/ui/fltk/velkrane ]; then $(NATIVE)/ui/fltk/velkrane; \
+	else echo "The Linux window is not built yet."; exit 1; fi
+
+run-windows: windows
+	WINEDEBUG=-all WINEPREFIX=$(abspath $(BUILD))/wineprefix-run wine dist/Velkrane.exe
+
+clean:
+	rm -rf $(BUILD) dist

@@ -1,0 +1,70 @@
+#include "tailrepair/path_parts.h"
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <random>
+
+#include "tailrepair/error.h"
+#include "tailrepair/file_io.h"
+
+namespace velkrane {
+namespace {
+
+std::string::size_type AfterLastSeparator(const std::string& path) {
+  for (auto i = path.size(); i > 0; --i) {
+    if (IsPathSeparator(path[i - 1])) return i;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::string DirectoryPart(const std::string& path) {
+  return path.substr(0, AfterLastSeparator(path));
+}
+
+std::string FileNamePart(const std::string& path) {
+  return path.substr(AfterLastSeparator(path));
+}
+
+std::string WithTrailingSeparator(const std::string& folder) {
+  if (!folder.empty() && IsPathSeparator(folder.back())) return folder;
+  return folder + kPathSeparator;
+}
+
+std::string TemporaryPathFor(const std::string& target) {
+  static std::random_device device;
+  // Mixed with the clock, since some random_device implementations are
+  // deterministic.
+  const auto ticks = static_cast<std::uint64_t>(
+      std::chrono::high_resolution_clock::now().time_since_epoch().count());
+  const std::uint64_t bits =
+      ((static_cast<std::uint64_t>(device()) << 32) | device()) ^
+      (ticks * 0x9E3779B97F4A7C15ull);
+  char suffix[32];
+  std::snprintf(suffix, sizeof suffix, ".%016llx.tmp",
+                static_cast<unsigned long long>(bits));
+  return DirectoryPart(target) + "." + FileNamePart(target) + suffix;
+}
+
+void CreateFolders(const std::string& path) {
+  std::string folder = path;
+  // Strip trailing separators, but never a drive colon, and never to nothing.
+  while (folder.size() > 1 && IsPathSeparator(folder.back()) &&
+         folder.back() != ':') {
+    folder.pop_back();
+  }
+  if (folder.empty() || FolderExists(folder)) return;
+  if (MakeFolder(folder) == MakeFolderResult::kCreated) return;
+  const std::string parent = DirectoryPart(folder);
+  if (parent.empty() || parent == folder) {
+    throw Error("Cannot create folder " + folder + ": no parent folder");
+  }
+  CreateFolders(parent);
+  if (MakeFolder(folder) != MakeFolderResult::kCreated) {
+    throw Error("Cannot create folder " + folder + ": parent folder missing");
+  }
+}
+
+}  // namespace velkrane

@@ -1,0 +1,111 @@
+#include "tailrepair/tail_repair.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "tailrepair/error.h"
+#include "tailrepair/file_io.h"
+#include "tailrepair/path_parts.h"
+
+namespace velkrane {
+
+const char kTailFoundPrefix[] = "Post-processed successfully! - saved as ";
+const char kNoTailMessage[] = "Failed to post-process - no file tail found.";
+const char kStreamReadError[] = "Stream read error";
+const char kStreamWriteError[] = "Stream write error";
+
+namespace {
+
+constexpr unsigned char kSignature[] = {'P', 'R', 'O', 'P'};
+constexpr std::size_t kSignatureSize = sizeof kSignature;
+
+}  // namespace
+
+bool IsTailSignatureAt(const unsigned char* data, std::size_t pos) {
+  return std::memcmp(data + pos, kSignature, kSignatureSize) == 0;
+}
+
+std::int64_t FindLastSignature(const unsigned char* data, std::size_t size,
+                               std::size_t lowest) {
+  if (size < kSignatureSize || size - kSignatureSize < lowest) return kNoTail;
+  // A backward Horspool scan: the byte under the window's first slot tells how
+  // far left the signature could next start, so most bytes are skipped.
+  std::size_t pos = size - kSignatureSize;
+  for (;;) {
+    std::size_t shift;
+    switch (data[pos]) {
+      case 'P':
+        if (IsTailSignatureAt(data, pos)) return static_cast<std::int64_t>(pos);
+        shift = 3;
+        break;
+      case 'R':
+        shift = 1;
+        break;
+      case 'O':
+        shift = 2;
+        break;
+      default:
+        shift = 4;
+    }
+    if (pos < lowest + shift) return kNoTail;
+    pos -= shift;
+  }
+}
+
+std::int64_t FindTailInFile(const InputFile& source, std::int64_t window,
+                            std::size_t block_size) {
+  if (window < kLowestTailPosition + static_cast<std::int64_t>(kSignatureSize)) {
+    return kNoTail;
+  }
+  const auto block = static_cast<std::int64_t>(std::max<std::size_t>(block_size, 1));
+  std::vector<unsigned char> buffer(
+      static_cast<std::size_t>(std::min(block, window) + kSignatureSize - 1));
+  // Each block also reads the 3 bytes after it, so a signature that straddles
+  // a block boundary is seen whole; it starts inside this block, so it was not
+  // a candidate of the block read before.
+  for (std::int64_t end = window; end > kLowestTailPosition;) {
+    const std::int64_t start = std::max<std::int64_t>(end - block, 0);
+    const std::int64_t stop =
+        std::min<std::int64_t>(end + kSignatureSize - 1, window);
+    const auto count = static_cast<std::size_t>(stop - start);
+    source.ReadAt(start, buffer.data(), count);
+    const auto lowest = static_cast<std::size_t>(
+        std::max<std::int64_t>(kLowestTailPosition - start, 0));
+    const std::int64_t found = FindLastSignature(buffer.data(), count, lowest);
+    if (found != kNoTail) return start + found;
+    end = start;
+  }
+  return kNoTail;
+}
+
+void PostProcessFile(const std::string& source, const std::string& target,
+                     std::string& message) {
+  const InputFile input(source);
+  const std::int64_t window = std::min(input.Size(), kLoadLimit);
+  if (window == 0) throw Error(kStreamReadError);
+
+  const std::int64_t tail = FindTailInFile(input, window);
+  if (tail == kNoTail) {
+    message = kNoTailMessage;
+    return;
+  }
+  const std::int64_t length = tail + kTailLength;
+  // A tail in the last 7 bytes would make the copy longer than what was
+  // loaded; fail before the target is touched.
+  if (length > window) throw Error(kStreamReadError);
+  if (input.IsSameFileAs(target)) {
+    throw Error("Cannot write " + target + ": it is the source file itself");
+  }
+
+  OutputFile output(target);
+  output.CopyFrom(input, length);
+  unsigned char end[kTailLength];
+  if (output.Size() != length) throw Error(kStreamWriteError);
+  output.ReadAt(length - kTailLength, end, sizeof end);
+  if (!IsTailSignatureAt(end, 0)) throw Error(kStreamWriteError);
+  output.Commit();
+  message = kTailFoundPrefix + FileNamePart(target);
+}
+
+}  // namespace velkrane

@@ -1,0 +1,102 @@
+#pragma once
+
+// Real files for tests: a fresh temporary folder per test and byte builders.
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace velkrane::testing {
+
+using Bytes = std::vector<unsigned char>;
+namespace fs = std::filesystem;
+
+inline fs::path PathOf(const std::string& utf8) { return fs::u8path(utf8); }
+
+inline std::string Utf8(const fs::path& path) {
+  const auto text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+/// A new, empty folder that is removed with everything in it at scope exit.
+class ScopedTempDir {
+ public:
+  ScopedTempDir() {
+    std::random_device random;
+    for (;;) {
+      path_ = fs::temp_directory_path() /
+              ("velkrane-test-" + std::to_string(random()) + std::to_string(random()));
+      if (fs::create_directory(path_)) break;
+    }
+  }
+  ~ScopedTempDir() {
+    std::error_code ignored;
+    fs::permissions(path_, fs::perms::all, ignored);
+    fs::remove_all(path_, ignored);
+  }
+  ScopedTempDir(const ScopedTempDir&) = delete;
+  ScopedTempDir& operator=(const ScopedTempDir&) = delete;
+
+  /// The UTF-8 path of `name` inside the folder, with the platform's separator.
+  std::string File(const std::string& name) const {
+    return Utf8((path_ / PathOf(name)).make_preferred());
+  }
+  std::string Path() const { return Utf8(path_); }
+
+ private:
+  fs::path path_;
+};
+
+inline Bytes BytesOf(const std::string& text) {
+  return Bytes(text.begin(), text.end());
+}
+
+/// `size` pseudo-random bytes that never contain 'P', so the only signatures
+/// are the ones a test plants.
+inline Bytes Filler(std::size_t size, unsigned seed = 1) {
+  std::minstd_rand random(seed);
+  Bytes bytes(size);
+  for (auto& b : bytes) {
+    b = static_cast<unsigned char>(random());
+    if (b == 'P') b = 'Q';
+  }
+  return bytes;
+}
+
+inline void Plant(Bytes& bytes, std::size_t pos, const char* text = "PROP") {
+  for (std::size_t i = 0; text[i]; ++i) bytes.at(pos + i) = static_cast<unsigned char>(text[i]);
+}
+
+inline void WriteFile(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write test file " + path);
+}
+
+inline Bytes ReadFile(const std::string& path) {
+  std::ifstream in(PathOf(path), std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read test file " + path);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline bool Exists(const std::string& path) {
+  std::error_code ignored;
+  return fs::exists(PathOf(path), ignored);
+}
+
+/// The names in a folder, to show that no temporary file was left behind.
+inline std::vector<std::string> Listing(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ignored;
+  for (const auto& entry : fs::directory_iterator(PathOf(folder), ignored)) {
+    names.push_back(Utf8(entry.path().filename()));
+  }
+  return names;
+}
+
+}  // namespace velkrane::testing
