@@ -39,7 +39,12 @@ run: native
 	else echo "The Linux window is not built yet."; exit 1; fi
 
 run-windows: windows
-	WINEDEBUG=-all WINEPREFIX=$(abspath $(BUILD))/wineprefix-run wine dist/Velkrane.exe
+	tools/run-windows $(BUILD)
+
+# Screenshots of both windows for the README (under Xvfb).
+screenshots: native windows
+	tools/screenshot-linux $(NATIVE) docs/velkrane-linux.png
+	tools/screenshot-windows $(BUILD) docs/velkrane-windows.png
 
 clean:
 	rm -rf $(BUILD) dist
