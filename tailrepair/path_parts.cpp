@@ -29,7 +29,11 @@ std::string FileNamePart(const std::string& path) {
 }
 
 std::string WithTrailingSeparator(const std::string& folder) {
-  if (!folder.empty() && IsPathSeparator(folder.back())) return folder;
+  // A drive colon ends a directory part but is no separator to join with:
+  // "C:" becomes "C:\".
+  if (!folder.empty() && IsPathSeparator(folder.back()) && folder.back() != ':') {
+    return folder;
+  }
   return folder + kPathSeparator;
 }
 

@@ -1,0 +1,230 @@
+#include "batch/batch_run.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
+#include <vector>
+
+#include "tailrepair/error.h"
+#include "tailrepair/file_io.h"
+#include "tailrepair/tail_repair.h"
+#include "test_util.h"
+
+namespace velkrane {
+namespace {
+
+using testing::Bytes;
+using testing::Exists;
+using testing::Filler;
+using testing::Plant;
+using testing::ReadFile;
+using testing::ScopedTempDir;
+using testing::WriteFile;
+
+// Records what the run shows, in order; `on_messages` replays a button press
+// while the run lets the window process its messages.
+class FakeWindow : public BatchWindow {
+ public:
+  std::vector<std::string> entries;
+  std::vector<std::string> shown;  // "status: ..." and "box: ..."
+  std::function<void(FakeWindow&)> on_messages;
+  int message_rounds = 0;
+
+  int EntryCount() const override { return static_cast<int>(entries.size()); }
+  std::string Entry(int index) const override {
+    return entries.at(static_cast<std::size_t>(index));
+  }
+  void SetStatusText(const std::string& text) override {
+    shown.push_back("status: " + text);
+  }
+  void ProcessMessages() override {
+    ++message_rounds;
+    if (on_messages) on_messages(*this);
+  }
+  void ShowMessage(const std::string& text) override {
+    shown.push_back("box: " + text);
+  }
+};
+
+std::string Sep() { return std::string(1, kPathSeparator); }
+
+// A source whose tail sits at `tail`, with junk after it.
+Bytes Source(std::size_t tail, unsigned seed = 1) {
+  Bytes bytes = Filler(tail + 40, seed);
+  Plant(bytes, tail);
+  return bytes;
+}
+
+const std::string kSaved = std::string(kTailFoundPrefix);
+
+TEST(BatchRun, EmptyListShowsOnlyTheBox) {
+  FakeWindow window;
+  RunBatch(window);
+  EXPECT_EQ(std::vector<std::string>{"box: Sorry, no files selected."}, window.shown);
+  EXPECT_EQ(0, window.message_rounds);
+}
+
+TEST(BatchRun, TextsInOrder) {
+  ScopedTempDir dir;
+  const std::string good = dir.File("good.X3F");
+  const std::string plain = dir.File("plain.X3F");
+  const std::string empty = dir.File("empty.X3F");
+  const std::string after = dir.File("after.X3F");
+  WriteFile(good, Source(100));
+  WriteFile(plain, Filler(100));
+  WriteFile(empty, {});
+  WriteFile(after, Source(30, 2));
+
+  FakeWindow window;
+  window.entries = {"  " + good + " \t", " ", plain, empty, after, "\r\n"};
+  RunBatch(window);
+
+  const std::string out = dir.File("PostProcessed") + Sep();
+  const std::vector<std::string> want = {
+      "status: Processing file good.X3F...",
+      "status: good.X3F:" + kSaved + "good.X3F",
+      "status: Processing file plain.X3F...",
+      "status: plain.X3F:Failed to post-process - no file tail found.",
+      "status: Processing file empty.X3F...",
+      // A failure shows its own cause, never an earlier file's result.
+      "status: empty.X3F:Failed to post-process - Stream read error",
+      "status: Processing file after.X3F...",
+      "status: after.X3F:" + kSaved + "after.X3F",
+      "status: Ready.",
+      "box: Post-Process Completed. - New X3F Files were Saved at" + out,
+  };
+  EXPECT_EQ(want, window.shown);
+  EXPECT_EQ(8, window.message_rounds);
+  EXPECT_EQ(108u, ReadFile(out + "good.X3F").size());
+  EXPECT_EQ(38u, ReadFile(out + "after.X3F").size());
+  EXPECT_FALSE(Exists(out + "plain.X3F"));
+  EXPECT_FALSE(Exists(out + "empty.X3F"));
+}
+
+TEST(BatchRun, BlankEntriesOnly) {
+  FakeWindow window;
+  window.entries = {"", "   ", "\t\x01\x1f "};
+  RunBatch(window);
+  EXPECT_EQ((std::vector<std::string>{
+                "status: Ready.",
+                "box: Post-Process Completed. - New X3F Files were Saved at"}),
+            window.shown);
+}
+
+TEST(BatchRun, FoldersBesideEachSource) {
+  ScopedTempDir dir;
+  const std::string one = dir.File("one") + Sep();
+  const std::string two = dir.File("two") + Sep();
+  testing::fs::create_directories(testing::PathOf(one + "PostProcessed"));
+  testing::fs::create_directories(testing::PathOf(two));
+  const Bytes first = Source(50, 1), second = Source(60, 2), nested = Source(70, 3);
+  WriteFile(one + "same.X3F", first);
+  WriteFile(two + "same.X3F", second);
+  WriteFile(one + "PostProcessed" + Sep() + "inner.X3F", nested);
+
+  FakeWindow window;
+  window.entries = {one + "same.X3F", two + "same.X3F", two + "same.X3F",
+                    one + "PostProcessed" + Sep() + "inner.X3F"};
+  RunBatch(window);
+
+  EXPECT_EQ(Bytes(first.begin(), first.begin() + 58),
+            ReadFile(one + "PostProcessed" + Sep() + "same.X3F"));
+  EXPECT_EQ(Bytes(second.begin(), second.begin() + 68),
+            ReadFile(two + "PostProcessed" + Sep() + "same.X3F"));
+  const std::string inner = one + "PostProcessed" + Sep() + "PostProcessed" + Sep();
+  EXPECT_EQ(Bytes(nested.begin(), nested.begin() + 78), ReadFile(inner + "inner.X3F"));
+  EXPECT_EQ("box: Post-Process Completed. - New X3F Files were Saved at" + inner,
+            window.shown.back());
+  // Sources are never changed.
+  EXPECT_EQ(second, ReadFile(two + "same.X3F"));
+}
+
+TEST(BatchRun, UncreatableFolderFailsOnlyThatFile) {
+  ScopedTempDir dir;
+  const std::string blocked = dir.File("blocked") + Sep();
+  testing::fs::create_directories(testing::PathOf(blocked));
+  WriteFile(blocked + "PostProcessed", {'x'});  // a file where the folder goes
+  WriteFile(blocked + "a.X3F", Source(40));
+  WriteFile(blocked + "none.X3F", Filler(40));
+  WriteFile(dir.File("b.X3F"), Source(40));
+
+  FakeWindow window;
+  window.entries = {blocked + "a.X3F", blocked + "none.X3F", dir.File("b.X3F")};
+  RunBatch(window);
+  ASSERT_EQ(8u, window.shown.size());
+  EXPECT_EQ(0u, window.shown[1].find("status: a.X3F:Failed to post-process - Cannot create"))
+      << window.shown[1];
+  EXPECT_EQ("status: none.X3F:Failed to post-process - no file tail found.",
+            window.shown[3]);
+  EXPECT_EQ("status: b.X3F:" + kSaved + "b.X3F", window.shown[5]);
+  EXPECT_EQ(Bytes{'x'}, ReadFile(blocked + "PostProcessed"));
+}
+
+TEST(BatchRun, ListChangedWhileMessagesAreProcessed) {
+  ScopedTempDir dir;
+  const std::string a = dir.File("a.X3F"), b = dir.File("b.X3F"), c = dir.File("c.X3F");
+  for (const auto& path : {a, b, c}) WriteFile(path, Source(40));
+
+  // Cleared after the first file: index 1 is gone; no "Ready.", no summary.
+  FakeWindow cleared;
+  cleared.entries = {a, b, c};
+  cleared.on_messages = [](FakeWindow& w) {
+    if (w.message_rounds == 2) w.entries.clear();
+  };
+  try {
+    RunBatch(cleared);
+    ADD_FAILURE() << "the run went on";
+  } catch (const Error& e) {
+    EXPECT_STREQ("List index out of bounds (1)", e.what());
+  }
+  EXPECT_EQ("status: a.X3F:" + kSaved + "a.X3F", cleared.shown.back());
+  EXPECT_TRUE(Exists(dir.File("PostProcessed") + Sep() + "a.X3F"));
+
+  // Replaced by a list as long: the run goes on with the new entries.
+  FakeWindow replaced;
+  replaced.entries = {a, b, c};
+  replaced.on_messages = [&](FakeWindow& w) {
+    if (w.message_rounds == 1) w.entries = {c, c, b};
+  };
+  RunBatch(replaced);
+  EXPECT_EQ("status: Processing file a.X3F...", replaced.shown[0]);
+  EXPECT_EQ("status: Processing file c.X3F...", replaced.shown[2]);
+  EXPECT_EQ("status: Processing file b.X3F...", replaced.shown[4]);
+  EXPECT_EQ("status: Ready.", replaced.shown[6]);
+}
+
+TEST(BatchRun, NestedDecodeFinishesFirst) {
+  ScopedTempDir dir;
+  const std::string a = dir.File("a.X3F"), b = dir.File("b.X3F");
+  WriteFile(a, Source(40));
+  WriteFile(b, Source(50));
+  FakeWindow window;
+  window.entries = {a, b};
+  bool pressed = false;
+  window.on_messages = [&](FakeWindow& w) {
+    if (!pressed) {
+      pressed = true;
+      RunBatch(w);  // "Decode" pressed again mid-run
+    }
+  };
+  RunBatch(window);
+  const std::string summary =
+      "box: Post-Process Completed. - New X3F Files were Saved at" +
+      dir.File("PostProcessed") + Sep();
+  ASSERT_EQ(12u, window.shown.size());
+  EXPECT_EQ("status: Processing file a.X3F...", window.shown[0]);
+  EXPECT_EQ(summary, window.shown[6]);  // the inner run's own summary
+  EXPECT_EQ(summary, window.shown[11]);
+}
+
+TEST(BatchRun, TrimAndFolderRules) {
+  EXPECT_EQ("a b", TrimEntry(" \t\r\n a b \x01 "));
+  // Bytes of UTF-8 sequences sort above the space and stay.
+  EXPECT_EQ("\xc3\xa9t\xc3\xa9\xc2\xa0", TrimEntry("\xc3\xa9t\xc3\xa9\xc2\xa0 "));
+  // A bare name gets its copy beside it, not at the root.
+  EXPECT_EQ("PostProcessed" + Sep(), OutputFolderFor("bare.X3F"));
+}
+
+}  // namespace
+}  // namespace velkrane

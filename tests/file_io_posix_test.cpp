@@ -1,0 +1,150 @@
+// What only POSIX systems have: links, FIFOs, devices, sparse files, and
+// names in which '\' and ':' are ordinary characters.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "batch/batch_run.h"
+#include "tailrepair/error.h"
+#include "tailrepair/file_io.h"
+#include "tailrepair/path_parts.h"
+#include "tailrepair/tail_repair.h"
+#include "test_util.h"
+
+namespace velkrane {
+namespace {
+
+using testing::Bytes;
+using testing::Exists;
+using testing::Filler;
+using testing::Listing;
+using testing::Plant;
+using testing::ReadFile;
+using testing::ScopedTempDir;
+using testing::WriteFile;
+
+TEST(PosixPaths, Parts) {
+  const struct {
+    const char* path;
+    const char* folder;
+    const char* name;
+    const char* output;
+  } cases[] = {
+      {"/a/b/c.X3F", "/a/b/", "c.X3F", "/a/b/PostProcessed/"},
+      {"/c.X3F", "/", "c.X3F", "/PostProcessed/"},
+      {"c.X3F", "", "c.X3F", "PostProcessed/"},
+      {"/a/C:\\x.X3F", "/a/", "C:\\x.X3F", "/a/PostProcessed/"},
+      {"/a/b/", "/a/b/", "", "/a/b/PostProcessed/"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.folder, DirectoryPart(c.path)) << c.path;
+    EXPECT_EQ(c.name, FileNamePart(c.path)) << c.path;
+    EXPECT_EQ(c.output, OutputFolderFor(c.path)) << c.path;
+  }
+}
+
+TEST(PosixFiles, SpecialEntriesFailAtOnce) {
+  ScopedTempDir dir;
+  ASSERT_EQ(0, ::mkfifo(dir.File("fifo").c_str(), 0600));
+  ASSERT_EQ(0, ::symlink(dir.File("loop").c_str(), dir.File("loop").c_str()));
+  ASSERT_EQ(0, ::symlink(dir.File("gone").c_str(), dir.File("dangling").c_str()));
+  for (const std::string& source :
+       {dir.File("fifo"), std::string("/dev/zero"), dir.File("loop"),
+        dir.File("dangling")}) {
+    std::string message = "kept";
+    try {
+      PostProcessFile(source, dir.File("out.X3F"), message);
+      ADD_FAILURE() << source << " was read";
+    } catch (const Error& e) {
+      EXPECT_EQ(0u, std::string(e.what()).find("Cannot open " + source)) << e.what();
+    }
+    EXPECT_EQ("kept", message);
+  }
+  EXPECT_FALSE(Exists(dir.File("out.X3F")));
+}
+
+TEST(PosixFiles, TargetThatIsTheSourceIsRefused) {
+  ScopedTempDir dir;
+  Bytes bytes = Filler(200);
+  Plant(bytes, 100);
+  const std::string source = dir.File("src.X3F");
+  WriteFile(source, bytes);
+  ASSERT_EQ(0, ::link(source.c_str(), dir.File("hard.X3F").c_str()));
+  ASSERT_EQ(0, ::symlink(dir.Path().c_str(), dir.File("alias").c_str()));
+  for (const std::string& target : {dir.File("hard.X3F"), dir.File("alias/src.X3F")}) {
+    std::string message;
+    EXPECT_THROW(PostProcessFile(source, target, message), Error) << target;
+    EXPECT_EQ(bytes, ReadFile(source));
+  }
+  EXPECT_EQ(3u, Listing(dir.Path()).size());
+}
+
+TEST(PosixFiles, TwoGigabyteSparseSourceUsesTheWindow) {
+  // Sizes are 64-bit: a source past 2 GiB is just one larger than the window.
+  ScopedTempDir dir;
+  const std::string source = dir.File("huge.X3F");
+  {
+    Bytes head(1000, 0);
+    Plant(head, 500);
+    WriteFile(source, head);
+  }
+  ASSERT_EQ(0, ::truncate(source.c_str(), (3ll << 30)));
+  std::string message;
+  PostProcessFile(source, dir.File("out.X3F"), message);
+  EXPECT_EQ(std::string(kTailFoundPrefix) + "out.X3F", message);
+  EXPECT_EQ(508u, ReadFile(dir.File("out.X3F")).size());
+}
+
+TEST(PosixFiles, PlantedTemporaryNamesAreNeverFollowed) {
+  // Created with O_EXCL under fresh names: links that lie in wait for a
+  // predictable name are left alone.
+  ScopedTempDir dir;
+  const std::string victim = dir.File("victim");
+  WriteFile(victim, {'v'});
+  for (int i = 0; i < 50; ++i) {
+    const std::string name = TemporaryPathFor(dir.File("out.X3F"));
+    ::symlink(victim.c_str(), name.c_str());
+  }
+  Bytes bytes = Filler(100);
+  Plant(bytes, 50);
+  WriteFile(dir.File("src.X3F"), bytes);
+  std::string message;
+  PostProcessFile(dir.File("src.X3F"), dir.File("out.X3F"), message);
+  EXPECT_EQ(Bytes{'v'}, ReadFile(victim));
+  EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 58), ReadFile(dir.File("out.X3F")));
+}
+
+TEST(PosixFiles, InputFileReleasesItsDescriptor) {
+  ScopedTempDir dir;
+  WriteFile(dir.File("a"), Filler(10));
+  WriteFile(dir.File("b"), Filler(10));
+  const int before = ::dup(0);
+  ::close(before);
+  {
+    InputFile a(dir.File("a"));
+    InputFile b(dir.File("b"));
+    a = std::move(b);  // must close what a held, the lowest free descriptor
+    const int probe = ::dup(0);
+    EXPECT_EQ(before, probe);
+    ::close(probe);
+  }
+  const int after = ::dup(0);
+  EXPECT_EQ(before, after);
+  ::close(after);
+}
+
+TEST(PosixFiles, CreateFoldersMakesParents) {
+  ScopedTempDir dir;
+  CreateFolders(dir.File("a/b/c/"));
+  EXPECT_TRUE(FolderExists(dir.File("a/b/c")));
+  CreateFolders(dir.File("a/b/c"));  // already there
+  WriteFile(dir.File("file"), {'f'});
+  EXPECT_THROW(CreateFolders(dir.File("file/sub")), Error);
+  EXPECT_THROW(CreateFolders(dir.File("file")), Error);
+}
+
+}  // namespace
+}  // namespace velkrane
