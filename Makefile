@@ -46,5 +46,12 @@ screenshots: native windows
 	tools/screenshot-linux $(NATIVE) docs/velkrane-linux.png
 	tools/screenshot-windows $(BUILD) docs/velkrane-windows.png
 
+# Benchmarks in a Release tree of their own; a table here, JSON to build/bench.json.
+bench: deps
+	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DVELKRANE_TESTS=OFF >/dev/null
+	cmake --build $(BUILD)/release -j $(JOBS) --target velkrane_bench
+	$(BUILD)/release/bench/velkrane_bench --benchmark_out=$(BUILD)/bench.json \
+	  --benchmark_out_format=json $(BENCH_ARGS)
+
 clean:
 	rm -rf $(BUILD) dist
