@@ -20,6 +20,8 @@ namespace {
 constexpr unsigned char kSignature[] = {'P', 'R', 'O', 'P'};
 constexpr std::size_t kSignatureSize = sizeof kSignature;
 
+void (*after_search_hook)() = nullptr;
+
 }  // namespace
 
 bool IsTailSignatureAt(const unsigned char* data, std::size_t pos) {
@@ -98,14 +100,19 @@ void PostProcessFile(const std::string& source, const std::string& target,
     throw Error("Cannot write " + target + ": it is the source file itself");
   }
 
+  if (after_search_hook) after_search_hook();
   OutputFile output(target);
   output.CopyFrom(input, length);
   unsigned char end[kTailLength];
   if (output.Size() != length) throw Error(kStreamWriteError);
   output.ReadAt(length - kTailLength, end, sizeof end);
-  if (!IsTailSignatureAt(end, 0)) throw Error(kStreamWriteError);
+  // The source may have changed since the search; never commit a copy that
+  // does not end in the tail that was found.
+  if (!IsTailSignatureAt(end, 0)) throw Error(kStreamReadError);
   output.Commit();
   message = kTailFoundPrefix + FileNamePart(target);
 }
+
+void SetAfterSearchHookForTesting(void (*hook)()) { after_search_hook = hook; }
 
 }  // namespace velkrane

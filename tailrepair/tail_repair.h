@@ -43,4 +43,8 @@ std::int64_t FindTailInFile(const InputFile& source, std::int64_t window,
 void PostProcessFile(const std::string& source, const std::string& target,
                      std::string& message);
 
+/// Test seam: `hook` runs after the search and before the copy, so a test can
+/// change the source in that gap. Pass nullptr to remove it.
+void SetAfterSearchHookForTesting(void (*hook)());
+
 }  // namespace velkrane

@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <stdexcept>
 #include <vector>
 
 #include "tailrepair/error.h"
 #include "tailrepair/file_io.h"
 #include "tailrepair/tail_repair.h"
+#include "recording_window.h"
 #include "test_util.h"
 
 namespace velkrane {
@@ -22,30 +21,7 @@ using testing::ReadFile;
 using testing::ScopedTempDir;
 using testing::WriteFile;
 
-// Records what the run shows, in order; `on_messages` replays a button press
-// while the run lets the window process its messages.
-class FakeWindow : public BatchWindow {
- public:
-  std::vector<std::string> entries;
-  std::vector<std::string> shown;  // "status: ..." and "box: ..."
-  std::function<void(FakeWindow&)> on_messages;
-  int message_rounds = 0;
-
-  int EntryCount() const override { return static_cast<int>(entries.size()); }
-  std::string Entry(int index) const override {
-    return entries.at(static_cast<std::size_t>(index));
-  }
-  void SetStatusText(const std::string& text) override {
-    shown.push_back("status: " + text);
-  }
-  void ProcessMessages() override {
-    ++message_rounds;
-    if (on_messages) on_messages(*this);
-  }
-  void ShowMessage(const std::string& text) override {
-    shown.push_back("box: " + text);
-  }
-};
+using FakeWindow = testing::RecordingWindow;
 
 std::string Sep() { return std::string(1, kPathSeparator); }
 
