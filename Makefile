@@ -26,7 +26,7 @@ windows: deps
 	  mkdir -p dist && cp $(WINDOWS)/ui/win32/Velkrane.exe dist/; fi
 
 test: native windows
-	$(MAKE) test-native test-windows
+	$(MAKE) test-native test-windows test-asan fuzz FUZZ_SECONDS=20
 
 test-native:
 	$(XVFB) ctest --test-dir $(NATIVE) --output-on-failure
@@ -52,6 +52,21 @@ bench: deps
 	cmake --build $(BUILD)/release -j $(JOBS) --target velkrane_bench
 	$(BUILD)/release/bench/velkrane_bench --benchmark_out=$(BUILD)/bench.json \
 	  --benchmark_out_format=json $(BENCH_ARGS)
+
+# The native suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DVELKRANE_SANITIZE=ON >/dev/null
+	cmake --build $(BUILD)/asan -j $(JOBS)
+	$(XVFB) ctest --test-dir $(BUILD)/asan --output-on-failure
+
+# The tail search against the plain rule, for FUZZ_SECONDS seconds.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	CXX=clang++ cmake -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKRANE_FUZZ=ON >/dev/null
+	cmake --build $(BUILD)/fuzz -j $(JOBS) --target tail_search_fuzzer
+	mkdir -p $(BUILD)/fuzz/corpus
+	$(BUILD)/fuzz/tail_search_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
+	  -print_final_stats=1 -artifact_prefix=$(BUILD)/fuzz/ $(BUILD)/fuzz/corpus tests/fuzz/corpus
 
 clean:
 	rm -rf $(BUILD) dist

@@ -1,0 +1,56 @@
+// libFuzzer target: the production search, in memory and read from a file in
+// blocks of a fuzzed size, must agree with the plain rule (every position
+// from n-4 down to 7) on every input.
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "tailrepair/file_io.h"
+#include "tailrepair/tail_repair.h"
+
+namespace {
+
+std::int64_t ReferenceTail(const std::uint8_t* data, std::size_t size) {
+  for (std::int64_t p = static_cast<std::int64_t>(size) - 4; p >= 7; --p) {
+    if (data[p] == 'P' && data[p + 1] == 'R' && data[p + 2] == 'O' &&
+        data[p + 3] == 'P') {
+      return p;
+    }
+  }
+  return velkrane::kNoTail;
+}
+
+const std::string& ScratchFile() {
+  static const std::string path = [] {
+    const char* shm = "/dev/shm";
+    const std::string folder = ::access(shm, W_OK) == 0 ? shm : "/tmp";
+    return folder + "/velkrane-fuzz-" + std::to_string(::getpid());
+  }();
+  return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
+  if (size < 2) return 0;
+  const std::size_t block = 1 + ((input[0] | (input[1] << 8)) % 4096);
+  const std::uint8_t* data = input + 2;
+  const std::size_t n = size - 2;
+  const std::int64_t want = ReferenceTail(data, n);
+
+  if (velkrane::FindLastSignature(data, n, 7) != want) std::abort();
+
+  FILE* file = std::fopen(ScratchFile().c_str(), "wb");
+  if (!file) std::abort();
+  if (n != 0 && std::fwrite(data, 1, n, file) != n) std::abort();
+  std::fclose(file);
+  const velkrane::InputFile source(ScratchFile());
+  if (velkrane::FindTailInFile(source, static_cast<std::int64_t>(n), block) != want) {
+    std::abort();
+  }
+  return 0;
+}
