@@ -1,0 +1,432 @@
+#include "ui/win32/MainUnit.h"
+
+#include <cderr.h>
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <algorithm>
+#include <exception>
+#include <iterator>
+
+#include "tailrepair/error.h"
+#include "tailrepair/win32_text.h"
+#include "ui/shared/main_form_layout.h"
+#include "ui/shared/open_dialog_result.h"
+#include "ui/win32/resource.h"
+
+namespace velkrane {
+
+namespace {
+
+const wchar_t kFormClass[] = L"TMainForm";
+const wchar_t kPanelClass[] = L"VelkranePanel";
+const char kCreateWindowFailed[] = "Cannot create the main window: ";
+const char kCreateControlFailed[] = "Cannot create a control of the main window: ";
+const char kOpenDialogFailed[] = "The open-file dialog failed with code ";
+const char kListFailed[] = "Cannot add a file to the list.";
+const char kUnknownError[] = "Unknown error";
+
+// Tahoma 8 point at the 96 dots per inch the layout is drawn for.
+constexpr int kFontHeight = -11;
+
+std::string LastErrorText() { return SystemMessage(::GetLastError()); }
+
+// A window's device context with our font selected, both restored at scope
+// exit.
+class FontDC {
+ public:
+  FontDC(HWND hwnd, HFONT font)
+      : hwnd_(hwnd), dc_(::GetDC(hwnd)),
+        old_(dc_ ? ::SelectObject(dc_, font) : nullptr) {}
+  ~FontDC() {
+    if (!dc_) return;
+    ::SelectObject(dc_, old_);
+    ::ReleaseDC(hwnd_, dc_);
+  }
+  FontDC(const FontDC&) = delete;
+  FontDC& operator=(const FontDC&) = delete;
+  HDC get() const noexcept { return dc_; }
+
+ private:
+  HWND hwnd_;
+  HDC dc_;
+  HGDIOBJ old_;
+};
+
+}  // namespace
+
+std::optional<std::vector<std::string>> RunOpenDialog(HWND owner) {
+  const std::wstring filter = Widen(NullSeparatedFilter());
+  std::vector<wchar_t> buffer(kOpenBufferChars, L'\0');
+  OPENFILENAMEW dialog = {};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = filter.c_str();
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = buffer.data();
+  dialog.nMaxFile = static_cast<DWORD>(buffer.size());
+  dialog.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST |
+                 OFN_HIDEREADONLY | OFN_ENABLESIZING;
+  if (!::GetOpenFileNameW(&dialog)) {
+    const DWORD error = ::CommDlgExtendedError();
+    // A cancel and a selection too long for the buffer both keep the list.
+    if (error == 0 || error == FNERR_BUFFERTOOSMALL) return std::nullopt;
+    throw Error(kOpenDialogFailed + std::to_string(error));
+  }
+  const auto wide = SplitOpenDialogResult(buffer.data(), buffer.size());
+  if (wide.empty()) return std::nullopt;
+  std::vector<std::string> paths;
+  paths.reserve(wide.size());
+  for (const auto& path : wide) paths.push_back(Narrow(path));
+  return paths;
+}
+
+TMainForm::TMainForm(HINSTANCE instance, OpenDialogFunction open_dialog)
+    : instance_(instance), open_dialog_(std::move(open_dialog)) {
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
+  ::InitCommonControlsEx(&controls);
+  RegisterClasses(instance_);
+
+  font_.reset(::CreateFontW(kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                            FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                            DEFAULT_PITCH | FF_DONTCARE, L"Tahoma"));
+  header_icon_.reset(static_cast<HICON>(
+      ::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_HEADER), IMAGE_ICON,
+                   kImage1.width, kImage1.height, 0)));
+
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
+                      WS_CLIPCHILDREN;
+  RECT frame = {0, 0, kClientWidth, kClientHeight};
+  ::AdjustWindowRectEx(&frame, style, FALSE, 0);
+  const HWND hwnd = ::CreateWindowExW(
+      0, kFormClass, Widen(kAppTitle).c_str(), style, kWindowLeft, kWindowTop,
+      frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+      instance_, this);
+  if (!hwnd) {
+    throw Error(create_error_.empty() ? kCreateWindowFailed + LastErrorText()
+                                      : create_error_);
+  }
+}
+
+TMainForm::~TMainForm() {
+  if (hwnd_) ::DestroyWindow(hwnd_);
+}
+
+void TMainForm::RegisterClasses(HINSTANCE instance) {
+  WNDCLASSEXW existing = {};
+  existing.cbSize = sizeof existing;
+  if (::GetClassInfoExW(instance, kFormClass, &existing)) return;
+
+  WNDCLASSEXW form = {};
+  form.cbSize = sizeof form;
+  form.lpfnWndProc = WindowProc;
+  form.hInstance = instance;
+  form.hIcon = static_cast<HICON>(::LoadImageW(
+      instance, MAKEINTRESOURCEW(IDI_VELKRANE), IMAGE_ICON,
+      ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_SHARED));
+  form.hIconSm = static_cast<HICON>(::LoadImageW(
+      instance, MAKEINTRESOURCEW(IDI_VELKRANE), IMAGE_ICON,
+      ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
+      LR_SHARED));
+  form.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  form.lpszClassName = kFormClass;
+  if (!::RegisterClassExW(&form)) {
+    throw Error(kCreateWindowFailed + LastErrorText());
+  }
+
+  WNDCLASSEXW panel = {};
+  panel.cbSize = sizeof panel;
+  panel.lpfnWndProc = PanelProc;
+  panel.hInstance = instance;
+  panel.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  panel.hbrBackground = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
+  panel.lpszClassName = kPanelClass;
+  if (!::RegisterClassExW(&panel)) {
+    throw Error(kCreateWindowFailed + LastErrorText());
+  }
+}
+
+LRESULT CALLBACK TMainForm::WindowProc(HWND hwnd, UINT message, WPARAM wparam,
+                                       LPARAM lparam) {
+  TMainForm* form = nullptr;
+  if (message == WM_NCCREATE) {
+    form = static_cast<TMainForm*>(
+        reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    form->hwnd_ = hwnd;
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  } else {
+    form = reinterpret_cast<TMainForm*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  }
+  if (!form) return ::DefWindowProcW(hwnd, message, wparam, lparam);
+
+  // Nothing may leave a window procedure: Windows would swallow it or end
+  // the program.
+  try {
+    return form->HandleMessage(message, wparam, lparam);
+  } catch (const std::exception& e) {
+    if (message == WM_CREATE) {
+      form->create_error_ = e.what();
+      return -1;
+    }
+    form->ShowError(e.what());
+  } catch (...) {
+    if (message == WM_CREATE) {
+      form->create_error_ = kUnknownError;
+      return -1;
+    }
+    form->ShowError(kUnknownError);
+  }
+  return 0;
+}
+
+LRESULT CALLBACK TMainForm::PanelProc(HWND hwnd, UINT message, WPARAM wparam,
+                                      LPARAM lparam) {
+  switch (message) {
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      const HDC dc = ::BeginPaint(hwnd, &paint);
+      RECT bounds;
+      ::GetClientRect(hwnd, &bounds);
+      ::DrawEdge(dc, &bounds, BDR_SUNKENOUTER, BF_RECT);
+      ::EndPaint(hwnd, &paint);
+      return 0;
+    }
+    case WM_CTLCOLORSTATIC: {
+      // The header's labels and picture sit on the panel's white.
+      const HDC dc = reinterpret_cast<HDC>(wparam);
+      ::SetBkColor(dc, RGB(255, 255, 255));
+      ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+      return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
+    }
+    default:
+      return ::DefWindowProcW(hwnd, message, wparam, lparam);
+  }
+}
+
+LRESULT TMainForm::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CREATE:
+      CreateControls();
+      FormCreate();
+      return 0;
+    case WM_COMMAND:
+      if (HIWORD(wparam) == BN_CLICKED) {
+        switch (LOWORD(wparam)) {
+          case kButton1Id:
+            Button1Click();
+            return 0;
+          case kButton2Id:
+            Button2Click();
+            return 0;
+          case kButton3Id:
+            Button3Click();
+            return 0;
+        }
+      }
+      break;
+    case WM_CLOSE:
+      // A run goes on to its last file; the window closes after it.
+      if (run_depth_ > 0) {
+        close_requested_ = true;
+        return 0;
+      }
+      ::DestroyWindow(hwnd_);
+      return 0;
+    case WM_DESTROY:
+      ::PostQuitMessage(0);
+      return 0;
+    case WM_NCDESTROY: {
+      const HWND hwnd = hwnd_;
+      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      hwnd_ = nullptr;
+      return ::DefWindowProcW(hwnd, message, wparam, lparam);
+    }
+  }
+  return ::DefWindowProcW(hwnd_, message, wparam, lparam);
+}
+
+HWND TMainForm::CreateControl(HWND parent, const wchar_t* window_class,
+                              const std::string& text, DWORD style,
+                              DWORD ex_style, int left, int top, int width,
+                              int height, int id) {
+  const HWND control = ::CreateWindowExW(
+      ex_style, window_class, Widen(text).c_str(), WS_CHILD | WS_VISIBLE | style,
+      left, top, width, height, parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+  if (!control) throw Error(kCreateControlFailed + LastErrorText());
+  ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()),
+                 FALSE);
+  return control;
+}
+
+HWND TMainForm::CreateLabel(const std::string& text, int left, int top,
+                            int id) {
+  const HWND label = CreateControl(panel1_, L"STATIC", text,
+                                   SS_LEFT | SS_NOPREFIX, 0, left, top, 0,
+                                   kLabelHeight, id);
+  SizeLabelToText(label, text);
+  return label;
+}
+
+void TMainForm::SizeLabelToText(HWND label, const std::string& text) {
+  const std::wstring wide = Widen(text);
+  SIZE extent = {0, 0};
+  {
+    FontDC dc(label, font_.get());
+    if (dc.get()) {
+      ::GetTextExtentPoint32W(dc.get(), wide.c_str(),
+                              static_cast<int>(wide.size()), &extent);
+    }
+  }
+  ::SetWindowPos(label, nullptr, 0, 0, extent.cx, kLabelHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TMainForm::CreateControls() {
+  // Creation order is the tab order: Decode, the list, Select, Clear, panel.
+  CreateControl(hwnd_, L"BUTTON", kDecodeText, WS_TABSTOP | BS_PUSHBUTTON, 0,
+                kButton1.left, kButton1.top, kButton1.width, kButton1.height,
+                kButton1Id);
+  lb_main_ = CreateControl(
+      hwnd_, L"LISTBOX", "",
+      WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+      WS_EX_CLIENTEDGE, kLBMain.left, kLBMain.top, kLBMain.width,
+      kLBMain.height, kLBMainId);
+  // WM_SETFONT set the item height from the font; the layout wants 13.
+  ::SendMessageW(lb_main_, LB_SETITEMHEIGHT, 0, kListItemHeight);
+  CreateControl(hwnd_, L"BUTTON", kSelectText, WS_TABSTOP | BS_PUSHBUTTON, 0,
+                kButton2.left, kButton2.top, kButton2.width, kButton2.height,
+                kButton2Id);
+  CreateControl(hwnd_, L"BUTTON", kClearText, WS_TABSTOP | BS_PUSHBUTTON, 0,
+                kButton3.left, kButton3.top, kButton3.width, kButton3.height,
+                kButton3Id);
+
+  panel1_ = CreateControl(hwnd_, kPanelClass, "", WS_CLIPSIBLINGS, 0,
+                          kPanel1.left, kPanel1.top, kPanel1.width,
+                          kPanel1.height, kPanel1Id);
+  const HWND image = CreateControl(panel1_, L"STATIC", "", SS_ICON, 0,
+                                   kImage1.left, kImage1.top, kImage1.width,
+                                   kImage1.height, kImage1Id);
+  ::SendMessageW(image, STM_SETICON, reinterpret_cast<WPARAM>(header_icon_.get()),
+                 0);
+  ::SetWindowPos(image, nullptr, kImage1.left, kImage1.top, kImage1.width,
+                 kImage1.height, SWP_NOZORDER | SWP_NOACTIVATE);
+  CreateLabel("", kL1Left, kL1Top, kL1Id);
+  CreateLabel(kNoticeText, kLabel2Left, kLabel2Top, kLabel2Id);
+
+  // Placed by us, not docked by the control, so it keeps the table's size.
+  sbar_ = CreateControl(hwnd_, STATUSCLASSNAMEW, "",
+                        CCS_NOPARENTALIGN | CCS_NORESIZE, 0, kSBar.left,
+                        kSBar.top, kSBar.width, kSBar.height, kSBarId);
+  int edges[std::size(kStatusPanelEdges)];
+  std::copy(std::begin(kStatusPanelEdges), std::end(kStatusPanelEdges), edges);
+  ::SendMessageW(sbar_, SB_SETPARTS, std::size(edges),
+                 reinterpret_cast<LPARAM>(edges));
+}
+
+void TMainForm::FormCreate() {
+  const HWND title = ::GetDlgItem(panel1_, kL1Id);
+  const std::string header = HeaderText();
+  ::SetWindowTextW(title, Widen(header).c_str());
+  SizeLabelToText(title, header);
+  SetStatusText(ContactText());
+  ::SendMessageW(sbar_, SB_SETTEXTW, 2,
+                 reinterpret_cast<LPARAM>(Widen(WebText()).c_str()));
+}
+
+void TMainForm::Button1Click() {
+  // The close that came in during the run is carried out once the outermost
+  // run is over, whether it ended normally or by an error.
+  struct RunScope {
+    TMainForm& form;
+    explicit RunScope(TMainForm& f) : form(f) { ++form.run_depth_; }
+    ~RunScope() {
+      if (--form.run_depth_ == 0 && form.close_requested_ && form.hwnd_) {
+        ::PostMessageW(form.hwnd_, WM_CLOSE, 0, 0);
+      }
+    }
+  } scope(*this);
+  RunBatch(*this);
+}
+
+void TMainForm::Button2Click() {
+  const auto paths = open_dialog_(hwnd_);
+  if (!paths) return;
+  ::SendMessageW(lb_main_, LB_RESETCONTENT, 0, 0);
+  for (const std::string& path : *paths) {
+    const LRESULT at = ::SendMessageW(lb_main_, LB_ADDSTRING, 0,
+                                      reinterpret_cast<LPARAM>(Widen(path).c_str()));
+    if (at == LB_ERR || at == LB_ERRSPACE) throw Error(kListFailed);
+  }
+}
+
+void TMainForm::Button3Click() {
+  ::SendMessageW(lb_main_, LB_RESETCONTENT, 0, 0);
+}
+
+int TMainForm::EntryCount() const {
+  const LRESULT count = ::SendMessageW(lb_main_, LB_GETCOUNT, 0, 0);
+  return count == LB_ERR ? 0 : static_cast<int>(count);
+}
+
+std::string TMainForm::Entry(int index) const {
+  const LRESULT length = ::SendMessageW(lb_main_, LB_GETTEXTLEN, index, 0);
+  if (length == LB_ERR) throw Error(ListIndexOutOfBounds(index));
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const LRESULT copied = ::SendMessageW(lb_main_, LB_GETTEXT, index,
+                                        reinterpret_cast<LPARAM>(&text[0]));
+  if (copied == LB_ERR) throw Error(ListIndexOutOfBounds(index));
+  text.resize(static_cast<std::size_t>(copied));
+  return Narrow(text);
+}
+
+void TMainForm::SetStatusText(const std::string& text) {
+  ::SendMessageW(sbar_, SB_SETTEXTW, kStatusPanel,
+                 reinterpret_cast<LPARAM>(Widen(text).c_str()));
+}
+
+void TMainForm::ProcessMessages() {
+  MSG message;
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      // The outer loop must still see it, or the program would not end.
+      ::PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    if (hwnd_ && ::IsDialogMessageW(hwnd_, &message)) continue;
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+}
+
+void TMainForm::ShowMessage(const std::string& text) {
+  // Closed during the run: the box would close as soon as it opened.
+  if (close_requested_) return;
+  ::MessageBoxW(hwnd_, Widen(text).c_str(), Widen(kAppTitle).c_str(), MB_OK);
+}
+
+void TMainForm::ShowError(const std::string& message) noexcept {
+  if (close_requested_) return;
+  try {
+    ::MessageBoxW(hwnd_, Widen(ErrorBoxText(message)).c_str(),
+                  Widen(kAppTitle).c_str(), MB_OK | MB_ICONSTOP);
+  } catch (...) {
+    // Out of memory for the text: nothing left to show it with.
+  }
+}
+
+int TMainForm::Run(int show_command) {
+  ::ShowWindow(hwnd_, show_command);
+  ::UpdateWindow(hwnd_);
+  MSG message;
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (hwnd_ && ::IsDialogMessageW(hwnd_, &message)) continue;
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+}  // namespace velkrane

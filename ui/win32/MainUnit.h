@@ -1,0 +1,113 @@
+#pragma once
+
+// The main window on Windows: controls built from the shared geometry table,
+// button presses turned into handler calls, and the BatchWindow the Decode
+// run talks to.
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "batch/batch_run.h"
+
+namespace velkrane {
+
+/// Child-window identifiers; the header's three sit inside Panel1.
+enum ControlId : int {
+  kButton1Id = 101,  // Decode
+  kButton2Id,        // Select
+  kButton3Id,        // Clear
+  kLBMainId,
+  kPanel1Id,
+  kImage1Id,
+  kL1Id,
+  kLabel2Id,
+  kSBarId,
+};
+
+/// What DOpen hands back: the selected full paths in the dialog's order, or
+/// nothing when the user cancelled or the selection did not fit the buffer.
+using OpenDialogFunction =
+    std::function<std::optional<std::vector<std::string>>(HWND owner)>;
+
+/// DOpen: the system's open-file dialog with our filter and flags.
+std::optional<std::vector<std::string>> RunOpenDialog(HWND owner);
+
+struct IconDeleter {
+  void operator()(HICON icon) const noexcept { ::DestroyIcon(icon); }
+};
+using IconHandle = std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter>;
+
+struct FontDeleter {
+  void operator()(HFONT font) const noexcept { ::DeleteObject(font); }
+};
+using FontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
+
+class TMainForm : public BatchWindow {
+ public:
+  /// Creates the window, still hidden, and runs FormCreate. Resources come
+  /// from `instance`. Throws velkrane::Error when the window cannot be made.
+  explicit TMainForm(HINSTANCE instance,
+                     OpenDialogFunction open_dialog = RunOpenDialog);
+  ~TMainForm() override;
+  TMainForm(const TMainForm&) = delete;
+  TMainForm& operator=(const TMainForm&) = delete;
+
+  /// Null once the window is destroyed.
+  HWND Handle() const noexcept { return hwnd_; }
+
+  /// Shows the window and runs the message loop until WM_QUIT; returns its
+  /// exit code.
+  int Run(int show_command);
+
+  // BatchWindow.
+  int EntryCount() const override;
+  std::string Entry(int index) const override;
+  void SetStatusText(const std::string& text) override;
+  void ProcessMessages() override;
+  void ShowMessage(const std::string& text) override;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam,
+                                     LPARAM lparam);
+  static LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wparam,
+                                    LPARAM lparam);
+  static void RegisterClasses(HINSTANCE instance);
+
+  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  HWND CreateControl(HWND parent, const wchar_t* window_class,
+                     const std::string& text, DWORD style, DWORD ex_style,
+                     int left, int top, int width, int height, int id);
+  HWND CreateLabel(const std::string& text, int left, int top, int id);
+  void SizeLabelToText(HWND label, const std::string& text);
+  void CreateControls();
+  void ShowError(const std::string& message) noexcept;
+
+  void FormCreate();
+  void Button1Click();
+  void Button2Click();
+  void Button3Click();
+
+  HINSTANCE instance_;
+  OpenDialogFunction open_dialog_;
+  HWND hwnd_ = nullptr;
+  HWND panel1_ = nullptr;
+  HWND lb_main_ = nullptr;
+  HWND sbar_ = nullptr;
+  FontHandle font_;
+  IconHandle header_icon_;
+  /// Decode runs in progress, nested ones included.
+  int run_depth_ = 0;
+  /// The user closed the window during a run: no more boxes, and the window
+  /// goes once the outermost run is over.
+  bool close_requested_ = false;
+  /// Why WM_CREATE failed, for the constructor to throw.
+  std::string create_error_;
+};
+
+}  // namespace velkrane

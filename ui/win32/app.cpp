@@ -1,0 +1,23 @@
+// Program start: the main window and its message loop.
+
+#include <windows.h>
+
+#include <exception>
+
+#include "tailrepair/win32_text.h"
+#include "ui/shared/main_form_layout.h"
+#include "ui/win32/MainUnit.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
+  try {
+    velkrane::TMainForm form(instance);
+    return form.Run(show_command);
+  } catch (const std::exception& e) {
+    // Only start-up failures get here; the window's own errors stay in it.
+    ::MessageBoxW(nullptr,
+                  velkrane::Widen(velkrane::ErrorBoxText(e.what())).c_str(),
+                  velkrane::Widen(velkrane::kAppTitle).c_str(),
+                  MB_OK | MB_ICONSTOP);
+    return 1;
+  }
+}
