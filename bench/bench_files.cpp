@@ -1,0 +1,177 @@
+#include "bench/bench_files.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+#include "tailrepair/tail_repair.h"
+
+namespace velkrane::bench {
+
+namespace {
+
+constexpr char kSignature[] = "PROP";
+constexpr std::size_t kSignatureSize = 4;
+// The block size of the straightforward copy.
+constexpr std::size_t kNaiveBlockSize = 61440;
+
+[[noreturn]] void Fail(const std::string& what, const std::string& path) {
+  throw std::runtime_error(what + " " + path + ": " + std::strerror(errno));
+}
+
+bool SignatureAt(const Bytes& bytes, std::size_t pos) {
+  return pos + kSignatureSize <= bytes.size() &&
+         std::memcmp(bytes.data() + pos, kSignature, kSignatureSize) == 0;
+}
+
+FileDescriptor OpenForReading(const std::string& path) {
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.Get() < 0) Fail("cannot open", path);
+  return fd;
+}
+
+FileDescriptor CreateNew(const std::string& path) {
+  FileDescriptor fd(
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (fd.Get() < 0) Fail("cannot create", path);
+  return fd;
+}
+
+void ReadFully(int fd, unsigned char* data, std::size_t size,
+               const std::string& path) {
+  while (size > 0) {
+    const ssize_t got = ::read(fd, data, size);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) Fail("cannot read", path);
+    data += got;
+    size -= static_cast<std::size_t>(got);
+  }
+}
+
+void WriteFully(int fd, const unsigned char* data, std::size_t size,
+                const std::string& path) {
+  while (size > 0) {
+    const ssize_t put = ::write(fd, data, size);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) Fail("cannot write", path);
+    data += put;
+    size -= static_cast<std::size_t>(put);
+  }
+}
+
+std::int64_t SizeOf(int fd, const std::string& path) {
+  struct stat info;
+  if (::fstat(fd, &info) != 0) Fail("cannot stat", path);
+  return static_cast<std::int64_t>(info.st_size);
+}
+
+}  // namespace
+
+void FileDescriptor::Reset(int fd) noexcept {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = fd;
+}
+
+void FileDescriptor::Close() {
+  if (::close(std::exchange(fd_, -1)) != 0) {
+    throw std::runtime_error(std::string("close: ") + std::strerror(errno));
+  }
+}
+
+Bytes SampleBytes(std::size_t size, std::uint64_t seed) {
+  Bytes bytes(size);
+  // splitmix64: eight bytes per step, fast enough for 2.4 GB of samples.
+  std::uint64_t state = seed;
+  for (std::size_t i = 0; i < size; i += 8) {
+    std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    z ^= z >> 31;
+    std::memcpy(bytes.data() + i, &z, std::min<std::size_t>(8, size - i));
+  }
+  // 'Q' cannot start or continue a "PROP", so this creates no new one.
+  for (std::size_t i = 0; i + kSignatureSize <= size; ++i) {
+    if (SignatureAt(bytes, i)) bytes[i] = 'Q';
+  }
+  return bytes;
+}
+
+void PlantSignature(Bytes& bytes, std::size_t pos) {
+  if (pos + kSignatureSize > bytes.size()) {
+    throw std::logic_error("signature past the end of the sample");
+  }
+  std::memcpy(bytes.data() + pos, kSignature, kSignatureSize);
+  // Neighbours like "PRO" + "PROP" or "PROP" + "ROP" form a second signature
+  // that overlaps this one; break it on the side outside the planted bytes.
+  const std::size_t first = pos >= 3 ? pos - 3 : 0;
+  for (std::size_t i = first; i <= pos + 3; ++i) {
+    if (i == pos || !SignatureAt(bytes, i)) continue;
+    bytes[i < pos ? i : i + 3] = 'Q';
+  }
+}
+
+void WriteDurably(const std::string& path, const Bytes& bytes) {
+  FileDescriptor fd = CreateNew(path);
+  WriteFully(fd.Get(), bytes.data(), bytes.size(), path);
+  if (::fdatasync(fd.Get()) != 0) Fail("cannot sync", path);
+  fd.Close();
+}
+
+Bytes ReadWhole(const std::string& path) {
+  FileDescriptor fd = OpenForReading(path);
+  Bytes bytes(static_cast<std::size_t>(SizeOf(fd.Get(), path)));
+  ReadFully(fd.Get(), bytes.data(), bytes.size(), path);
+  return bytes;
+}
+
+std::int64_t NaiveRepair(const std::string& source, const std::string& target) {
+  FileDescriptor in = OpenForReading(source);
+  const auto window = static_cast<std::size_t>(
+      std::min<std::int64_t>(SizeOf(in.Get(), source), kLoadLimit));
+  Bytes buffer(window);
+  ReadFully(in.Get(), buffer.data(), window, source);
+  in.Close();
+
+  std::int64_t tail = kNoTail;
+  for (std::size_t end = window; end > 10; --end) {
+    if (std::memcmp(buffer.data() + end - kSignatureSize, kSignature,
+                    kSignatureSize) == 0) {
+      tail = static_cast<std::int64_t>(end - kSignatureSize);
+      break;
+    }
+  }
+  if (tail == kNoTail) return kNoTail;
+  const auto length = static_cast<std::size_t>(tail + kTailLength);
+  if (length > window) throw std::runtime_error("tail in the last 7 bytes");
+
+  FileDescriptor out = CreateNew(target);
+  for (std::size_t done = 0; done < length; done += kNaiveBlockSize) {
+    WriteFully(out.Get(), buffer.data() + done,
+               std::min(kNaiveBlockSize, length - done), target);
+  }
+  out.Close();
+  return static_cast<std::int64_t>(length);
+}
+
+void KernelCopy(const std::string& source, const std::string& target,
+                std::int64_t length) {
+  FileDescriptor in = OpenForReading(source);
+  FileDescriptor out = CreateNew(target);
+  loff_t from = 0;
+  loff_t to = 0;
+  while (from < length) {
+    const ssize_t copied =
+        ::copy_file_range(in.Get(), &from, out.Get(), &to,
+                          static_cast<std::size_t>(length - from), 0);
+    if (copied < 0 && errno == EINTR) continue;
+    if (copied <= 0) Fail("cannot copy", source);
+  }
+  out.Close();
+}
+
+}  // namespace velkrane::bench

@@ -1,0 +1,63 @@
+#pragma once
+
+// Sample sources and the two reference ways of doing the repair, measured
+// beside PostProcessFile on the same files. POSIX only, like the benchmark.
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace velkrane::bench {
+
+using Bytes = std::vector<unsigned char>;
+
+/// An owned POSIX file descriptor.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd = -1) noexcept : fd_(fd) {}
+  FileDescriptor(FileDescriptor&& other) noexcept
+      : fd_(std::exchange(other.fd_, -1)) {}
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+    Reset(std::exchange(other.fd_, -1));
+    return *this;
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() { Reset(); }
+
+  int Get() const noexcept { return fd_; }
+  void Reset(int fd = -1) noexcept;
+  /// Closes and throws when close reports a failed write.
+  void Close();
+
+ private:
+  int fd_;
+};
+
+/// `size` pseudo-random bytes spread over all 256 values, like compressed
+/// image data, with every accidental "PROP" broken up.
+Bytes SampleBytes(std::size_t size, std::uint64_t seed);
+
+/// Writes "PROP" at `pos` and breaks any other occurrence it forms with its
+/// neighbours, so `pos` is the only signature in that stretch.
+void PlantSignature(Bytes& bytes, std::size_t pos);
+
+/// Writes `bytes` to a new file and waits until they are on disk, so that
+/// write-back of the samples cannot overlap a measurement.
+void WriteDurably(const std::string& path, const Bytes& bytes);
+
+Bytes ReadWhole(const std::string& path);
+
+/// Reference (a), the straightforward way: reads the whole window into
+/// memory, tests each position from the end with a four-byte compare and
+/// writes the prefix in 61,440-byte blocks. Returns the output length, or -1
+/// when there is no tail (and then writes nothing).
+std::int64_t NaiveRepair(const std::string& source, const std::string& target);
+
+/// Reference (b), the limit: the kernel's copy of exactly `length` bytes into
+/// a new file, with no search.
+void KernelCopy(const std::string& source, const std::string& target,
+                std::int64_t length);
+
+}  // namespace velkrane::bench

@@ -1,0 +1,114 @@
+#include "bench/summary_reporter.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ostream>
+
+namespace velkrane::bench {
+
+const char SummaryReporter::kOurs[] = "ours";
+const char SummaryReporter::kNaive[] = "naive";
+const char SummaryReporter::kKernel[] = "kernel";
+
+namespace {
+
+// The targets the repair has to meet, as ratios of medians from one run.
+constexpr double kMaxOverKernel = 1.15;
+constexpr double kMinNaiveOverOursFarTail = 3.0;
+constexpr double kMinNaiveOverOurs = 1.0;
+constexpr char kFarTailCase[] = "far_tail";
+
+std::string Format(const char* format, double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+const char* Verdict(bool met) { return met ? "met" : "MISSED"; }
+
+}  // namespace
+
+double SummaryReporter::Times::Median() const {
+  if (median >= 0 || samples.empty()) return median;
+  std::vector<double> sorted = samples;
+  std::sort(sorted.begin(), sorted.end());
+  const std::size_t half = sorted.size() / 2;
+  return sorted.size() % 2 ? sorted[half] : (sorted[half - 1] + sorted[half]) / 2;
+}
+
+void SummaryReporter::ReportRuns(const std::vector<Run>& runs) {
+  ConsoleReporter::ReportRuns(runs);
+  for (const Run& run : runs) {
+    if (run.error_occurred) continue;
+    const std::string& name = run.run_name.function_name;
+    const std::string::size_type slash = name.rfind('/');
+    if (slash == std::string::npos) continue;
+    const std::string case_name = name.substr(0, slash);
+    if (std::find(cases_.begin(), cases_.end(), case_name) == cases_.end()) {
+      cases_.push_back(case_name);
+    }
+    Times& times = times_[name];
+    if (run.run_type == Run::RT_Iteration) {
+      times.samples.push_back(run.GetAdjustedRealTime());
+    } else if (run.aggregate_name == "median") {
+      times.median = run.GetAdjustedRealTime();
+    }
+  }
+}
+
+double SummaryReporter::MedianOf(const std::string& name,
+                                 const std::string& way) const {
+  const auto found = times_.find(name + "/" + way);
+  return found == times_.end() ? -1 : found->second.Median();
+}
+
+void SummaryReporter::PrintRatios(std::ostream& out) const {
+  out << "\nMedians in ms. ours = PostProcessFile (the batch: RunBatch); "
+         "(a) = whole window in memory, 61,440-byte writes; (b) = kernel "
+         "copy of the output length, no search.\n";
+  char line[160];
+  std::snprintf(line, sizeof line, "%-14s %10s %10s %10s %10s %10s\n", "case",
+                "ours", "(a)", "(b)", "ours/(b)", "(a)/ours");
+  out << line;
+  bool kernel_met = true, naive_met = true, far_tail_met = true;
+  bool far_tail_seen = false;
+  for (const std::string& name : cases_) {
+    const double ours = MedianOf(name, kOurs);
+    const double naive = MedianOf(name, kNaive);
+    const double kernel = MedianOf(name, kKernel);
+    const bool has_ours = ours > 0;
+    std::string over_kernel = "-", naive_over = "-";
+    if (has_ours && kernel > 0) {
+      over_kernel = Format("%.3f", ours / kernel);
+      kernel_met = kernel_met && ours / kernel <= kMaxOverKernel;
+    }
+    if (has_ours && naive > 0) {
+      naive_over = Format("%.2f", naive / ours);
+      naive_met = naive_met && naive / ours > kMinNaiveOverOurs;
+      if (name == kFarTailCase) {
+        far_tail_seen = true;
+        far_tail_met = naive / ours >= kMinNaiveOverOursFarTail;
+      }
+    }
+    const auto ms = [](double v) { return v > 0 ? Format("%.3f", v) : "-"; };
+    std::snprintf(line, sizeof line, "%-14s %10s %10s %10s %10s %10s\n",
+                  name.c_str(), ms(ours).c_str(), ms(naive).c_str(),
+                  ms(kernel).c_str(), over_kernel.c_str(), naive_over.c_str());
+    out << line;
+  }
+  out << "Targets: ours/(b) <= " << kMaxOverKernel << " everywhere: "
+      << Verdict(kernel_met) << "; (a)/ours > 1 everywhere: "
+      << Verdict(naive_met) << "; (a)/ours >= " << kMinNaiveOverOursFarTail
+      << " on " << kFarTailCase << ": "
+      << (far_tail_seen ? Verdict(far_tail_met) : "not run") << "\n";
+}
+
+void SummaryReporter::Finalize() {
+  ConsoleReporter::Finalize();
+  std::ostream& out = GetOutputStream();
+  PrintRatios(out);
+  for (const std::string& note : notes_) out << note << "\n";
+  out.flush();
+}
+
+}  // namespace velkrane::bench
