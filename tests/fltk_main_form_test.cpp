@@ -1,0 +1,356 @@
+// The Linux main window, built for real and driven through its widgets under
+// Xvfb. The dialogs answer from a script; fltk_message_box_test.cpp covers
+// the real boxes.
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <FL/Fl.H>
+#include <gtest/gtest.h>
+
+#include "batch/batch_run.h"
+#include "tailrepair/tail_repair.h"
+#include "tests/fltk_window_test_util.h"
+#include "tests/fltk_wm_hints.h"
+#include "tests/test_util.h"
+#include "ui/fltk/MainUnit.h"
+#include "ui/shared/main_form_layout.h"
+
+namespace velkrane {
+namespace {
+
+using testing::Bytes;
+using testing::Filler;
+using testing::Plant;
+using testing::ReadFile;
+using testing::ScopedTempDir;
+using testing::WriteFile;
+
+using Choice = std::optional<std::vector<std::string>>;
+
+class ScriptedDialogs : public MainFormDialogs {
+ public:
+  Choice ChooseFiles() override {
+    if (choices.empty()) {
+      ADD_FAILURE() << "the file dialog opened unexpectedly";
+      return std::nullopt;
+    }
+    Choice next = choices.front();
+    choices.pop_front();
+    return next;
+  }
+  void ShowMessage(const std::string& text) override {
+    messages.push_back(text);
+    status_at_message.push_back(form->SBar->Panel(kStatusPanel)->Text());
+  }
+  void ShowError(const std::string& text) override { errors.push_back(text); }
+
+  std::deque<Choice> choices;
+  std::vector<std::string> messages;
+  std::vector<std::string> status_at_message;
+  std::vector<std::string> errors;
+  /// The window whose status a message box is shown over.
+  const TMainForm* form = nullptr;
+};
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  MainFormTest() : form_(dialogs_) { dialogs_.form = &form_; }
+
+  void SetUp() override {
+    form_.show();
+    testing::WaitUntilMapped(&form_);
+    Fl::add_check(WatchStatus, this);
+  }
+  void TearDown() override {
+    Fl::remove_check(WatchStatus, this);
+    form_.hide();
+    Fl::check();
+  }
+
+  /// Called on every pass of the event loop, also inside a run's pumps.
+  static void WatchStatus(void* data) {
+    auto* self = static_cast<MainFormTest*>(data);
+    const std::string& now = self->Status();
+    if (self->statuses_.empty() || self->statuses_.back() != now) {
+      self->statuses_.push_back(now);
+      if (self->on_status_) self->on_status_(now);
+    }
+  }
+
+  const std::string& Status() const {
+    return form_.SBar->Panel(kStatusPanel)->Text();
+  }
+
+  void Select(const Choice& choice) {
+    dialogs_.choices.push_back(choice);
+    form_.Button2->do_callback();
+  }
+
+  /// Presses Decode; returns the status texts the run showed, in order.
+  std::vector<std::string> Decode() {
+    statuses_.clear();
+    statuses_.push_back(Status());
+    form_.Button1->do_callback();
+    if (statuses_.back() != Status()) statuses_.push_back(Status());
+    statuses_.erase(statuses_.begin());
+    return statuses_;
+  }
+
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> entries;
+    for (int i = 1; i <= form_.LBMain->size(); ++i) {
+      entries.emplace_back(form_.LBMain->text(i));
+    }
+    return entries;
+  }
+
+  ScriptedDialogs dialogs_;
+  TMainForm form_;
+  std::vector<std::string> statuses_;
+  std::function<void(const std::string&)> on_status_;
+};
+
+/// A file whose tail ends at `tail + 8`, followed by run-on bytes.
+Bytes RunOnFile(std::size_t tail, std::size_t size, unsigned seed) {
+  Bytes bytes = Filler(size, seed);
+  Plant(bytes, tail);
+  return bytes;
+}
+
+std::string Processing(const std::string& name) {
+  return kProcessingPrefix + name + kProcessingSuffix;
+}
+
+TEST_F(MainFormTest, WindowAndControlsSitWhereTheDesignPutsThem) {
+  EXPECT_EQ(506, form_.w());
+  EXPECT_EQ(407, form_.h());
+  EXPECT_EQ(210, form_.x());
+  EXPECT_EQ(179, form_.y());
+
+  const struct {
+    const char* name;
+    const Fl_Widget* widget;
+    Rect want;
+  } controls[] = {
+      {"Panel1", form_.Panel1, {0, 0, 506, 49}},
+      {"Image1", form_.Image1, {8, 8, 32, 32}},
+      {"LBMain", form_.LBMain, {8, 56, 409, 321}},
+      {"Button2", form_.Button2, {424, 56, 75, 25}},
+      {"Button3", form_.Button3, {424, 85, 75, 25}},
+      {"Button1", form_.Button1, {424, 112, 75, 25}},
+      {"SBar", form_.SBar, {0, 388, 506, 19}},
+      {"SBar panel 0", form_.SBar->Panel(0), {0, 388, 50, 19}},
+      {"SBar panel 1", form_.SBar->Panel(1), {50, 388, 200, 19}},
+      {"SBar panel 2", form_.SBar->Panel(2), {250, 388, 256, 19}},
+  };
+  for (const auto& c : controls) {
+    EXPECT_EQ(c.want.left, c.widget->x()) << c.name;
+    EXPECT_EQ(c.want.top, c.widget->y()) << c.name;
+    EXPECT_EQ(c.want.width, c.widget->w()) << c.name;
+    EXPECT_EQ(c.want.height, c.widget->h()) << c.name;
+  }
+
+  // The labels are as wide as their text and must stay inside the header's
+  // bevel, or the notice is cut off.
+  const struct {
+    const char* name;
+    const TextBox* label;
+    int left, top;
+  } labels[] = {{"L1", form_.L1, 264, 8}, {"Label2", form_.Label2, 168, 32}};
+  for (const auto& c : labels) {
+    EXPECT_EQ(c.left, c.label->x()) << c.name;
+    EXPECT_EQ(c.top, c.label->y()) << c.name;
+    EXPECT_EQ(13, c.label->h()) << c.name;
+    int width = 0, height = 0;
+    c.label->Measure(c.label->Text(), 0, width, height);
+    EXPECT_EQ(width, c.label->w()) << c.name;
+    EXPECT_LE(c.label->x() + c.label->w(), 506 - 1) << c.name;
+  }
+}
+
+TEST_F(MainFormTest, WindowManagerGetsAFixedSize) {
+  const auto hints = testing::ReadWmSizeHints(&form_);
+  ASSERT_TRUE(hints.has_min);
+  ASSERT_TRUE(hints.has_max);
+  EXPECT_EQ(506, hints.min_width);
+  EXPECT_EQ(407, hints.min_height);
+  EXPECT_EQ(506, hints.max_width);
+  EXPECT_EQ(407, hints.max_height);
+  EXPECT_EQ(nullptr, form_.resizable());
+}
+
+TEST_F(MainFormTest, StartTexts) {
+  EXPECT_STREQ("Velkrane", form_.label());
+  EXPECT_EQ("Morlisk - Velkrane - Quendar", form_.L1->Text());
+  EXPECT_EQ(kNoticeText, form_.Label2->Text());
+  EXPECT_EQ("", form_.SBar->Panel(0)->Text());
+  EXPECT_EQ(std::string("Contact ") + kSupportAddress, form_.SBar->Panel(1)->Text());
+  EXPECT_EQ(std::string("Web ") + kWebAddress, form_.SBar->Panel(2)->Text());
+  EXPECT_STREQ("Decode", form_.Button1->label());
+  EXPECT_STREQ("Select", form_.Button2->label());
+  EXPECT_STREQ("Clear", form_.Button3->label());
+  EXPECT_EQ(0, form_.LBMain->size());
+  EXPECT_NE(nullptr, form_.Image1->image());
+}
+
+TEST_F(MainFormTest, TabOrderStartsAtDecode) {
+  form_.Button1->take_focus();
+  const Fl_Widget* const order[] = {form_.LBMain, form_.Button2, form_.Button3,
+                                    form_.Button1};
+  for (const Fl_Widget* next : order) {
+    testing::PressKey(&form_, FL_Tab);
+    EXPECT_EQ(next, Fl::focus());
+  }
+}
+
+TEST_F(MainFormTest, EscapeLeavesTheWindowOpen) {
+  testing::PressKey(&form_, FL_Escape);
+  EXPECT_TRUE(form_.shown());
+}
+
+TEST_F(MainFormTest, ListRowsAreThirteenPixelsHigh) {
+  std::vector<std::string> many;
+  for (int i = 0; i < 60; ++i) many.push_back("/photos/" + std::to_string(i) + ".X3F");
+  Select(many);
+  form_.LBMain->topline(11);
+  EXPECT_EQ(10 * 13, form_.LBMain->position());
+}
+
+TEST_F(MainFormTest, SelectReplacesCancelKeepsClearEmpties) {
+  const std::vector<std::string> first = {"/a/one.X3F", "/a/two.X3F", "/a/three.x3f"};
+  const std::vector<std::string> second = {"/b/z.X3F", "/b/y.X3F"};
+  Select(first);
+  EXPECT_EQ(first, Entries());
+  Select(second);
+  EXPECT_EQ(second, Entries()) << "a second selection replaces the first";
+  Select(std::nullopt);
+  EXPECT_EQ(second, Entries()) << "a cancel keeps the list";
+
+  const std::string status_before = Status();
+  form_.Button3->do_callback();
+  EXPECT_TRUE(Entries().empty());
+  form_.Button3->do_callback();
+  EXPECT_TRUE(Entries().empty());
+  EXPECT_EQ(status_before, Status()) << "Clear leaves the status bar alone";
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_TRUE(dialogs_.errors.empty());
+}
+
+TEST_F(MainFormTest, DecodeWithEmptyListSaysSoAndLeavesTheStatus) {
+  const std::string status_before = Status();
+  EXPECT_TRUE(Decode().empty());
+  EXPECT_EQ(std::vector<std::string>{"Sorry, no files selected."}, dialogs_.messages);
+  EXPECT_EQ(status_before, Status());
+  EXPECT_TRUE(dialogs_.errors.empty());
+}
+
+TEST_F(MainFormTest, DecodeRunsOverRealFiles) {
+  ScopedTempDir dir;
+  const Bytes a = RunOnFile(40, 100, 1);
+  WriteFile(dir.File("a.X3F"), a);
+  WriteFile(dir.File("b.x3f"), Filler(30, 2));
+  WriteFile(dir.File("c.X3F"), {});
+  Select(std::vector<std::string>{dir.File("a.X3F"), dir.File("b.x3f"), dir.File("c.X3F")});
+
+  const std::vector<std::string> want = {
+      Processing("a.X3F"),
+      "a.X3F:Post-processed successfully! - saved as a.X3F",
+      Processing("b.x3f"),
+      "b.x3f:Failed to post-process - no file tail found.",
+      Processing("c.X3F"),
+      "c.X3F:" + std::string(kFailedPrefix) + kStreamReadError,
+      "Ready.",
+  };
+  EXPECT_EQ(want, Decode());
+
+  const std::string folder = dir.Path() + "/PostProcessed/";
+  EXPECT_EQ(std::vector<std::string>{
+                "Post-Process Completed. - New X3F Files were Saved at" + folder},
+            dialogs_.messages);
+  EXPECT_EQ(std::vector<std::string>{"Ready."}, dialogs_.status_at_message)
+      << "the summary comes after Ready.";
+  EXPECT_EQ(Bytes(a.begin(), a.begin() + 48), ReadFile(folder + "a.X3F"));
+  EXPECT_EQ(a, ReadFile(dir.File("a.X3F"))) << "the source stays as it was";
+  EXPECT_FALSE(testing::Exists(folder + "b.x3f"));
+  EXPECT_TRUE(dialogs_.errors.empty());
+}
+
+// A press while the run pumps events changes the list under it: a shorter
+// list ends the run with the error box, one as long goes on with the new
+// entries at the remaining indices.
+TEST_F(MainFormTest, ListChangedDuringRun) {
+  ScopedTempDir dir;
+  for (const char* name : {"a.X3F", "b.X3F", "c.X3F", "x.X3F", "y.X3F", "z.X3F"}) {
+    WriteFile(dir.File(name), RunOnFile(20, 40, 3));
+  }
+  const std::vector<std::string> abc = {dir.File("a.X3F"), dir.File("b.X3F"),
+                                        dir.File("c.X3F")};
+  const std::string a_done = "a.X3F:Post-processed successfully! - saved as a.X3F";
+  const struct {
+    const char* name;
+    std::function<void()> press;
+    std::vector<std::string> want_statuses;
+    std::vector<std::string> want_errors;
+    std::size_t want_messages;
+  } cases[] = {
+      {"Clear", [&] { form_.Button3->do_callback(); },
+       {Processing("a.X3F"), a_done},
+       {"List index out of bounds (1)"}, 0},
+      {"Select a shorter list",
+       [&] { Select(std::vector<std::string>{dir.File("x.X3F")}); },
+       {Processing("a.X3F"), a_done},
+       {"List index out of bounds (1)"}, 0},
+      {"Select a list as long",
+       [&] {
+         Select(std::vector<std::string>{dir.File("x.X3F"), dir.File("y.X3F"),
+                                         dir.File("z.X3F")});
+       },
+       {Processing("a.X3F"), a_done, Processing("y.X3F"),
+        "y.X3F:Post-processed successfully! - saved as y.X3F",
+        Processing("z.X3F"),
+        "z.X3F:Post-processed successfully! - saved as z.X3F", "Ready."},
+       {}, 1},
+  };
+  for (const auto& c : cases) {
+    dialogs_.messages.clear();
+    dialogs_.errors.clear();
+    Select(abc);
+    bool pressed = false;
+    on_status_ = [&](const std::string& status) {
+      if (!pressed && status == Processing("a.X3F")) {
+        pressed = true;
+        c.press();
+      }
+    };
+    EXPECT_EQ(c.want_statuses, Decode()) << c.name;
+    on_status_ = nullptr;
+    EXPECT_EQ(c.want_errors, dialogs_.errors) << c.name;
+    EXPECT_EQ(c.want_messages, dialogs_.messages.size()) << c.name;
+    EXPECT_TRUE(testing::Exists(dir.File("PostProcessed/a.X3F"))) << c.name;
+  }
+}
+
+TEST_F(MainFormTest, ClosingDuringRunFinishesItWithoutSummary) {
+  ScopedTempDir dir;
+  WriteFile(dir.File("a.X3F"), RunOnFile(20, 40, 4));
+  WriteFile(dir.File("b.X3F"), RunOnFile(24, 50, 5));
+  Select(std::vector<std::string>{dir.File("a.X3F"), dir.File("b.X3F")});
+  on_status_ = [&](const std::string& status) {
+    if (status == Processing("a.X3F")) Fl::handle(FL_CLOSE, &form_);
+  };
+  const auto statuses = Decode();
+  on_status_ = nullptr;
+  ASSERT_FALSE(statuses.empty());
+  EXPECT_EQ("Ready.", statuses.back()) << "the run went on to its end";
+  EXPECT_TRUE(testing::Exists(dir.File("PostProcessed/b.X3F")));
+  EXPECT_TRUE(dialogs_.messages.empty()) << "no summary after a close";
+  EXPECT_TRUE(dialogs_.errors.empty());
+  EXPECT_FALSE(form_.shown()) << "the window goes once the run is over";
+}
+
+}  // namespace
+}  // namespace velkrane

@@ -1,0 +1,28 @@
+#pragma once
+
+// Helpers for tests that drive real FLTK windows.
+
+#include <string>
+
+#include <FL/Enumerations.H>
+#include <FL/Fl.H>
+#include <FL/Fl_Window.H>
+
+namespace velkrane::testing {
+
+/// Delivers a key press to `window` the way the event loop does.
+inline void PressKey(Fl_Window* window, int key) {
+  Fl::e_keysym = key;
+  Fl::e_state = 0;
+  Fl::e_text = const_cast<char*>("");
+  Fl::e_length = 0;
+  Fl::handle(FL_KEYBOARD, window);
+}
+
+/// Runs the event loop until `window` is mapped.
+inline void WaitUntilMapped(Fl_Window* window) {
+  for (int i = 0; i < 200 && !window->visible_r(); ++i) Fl::wait(0.01);
+  Fl::check();
+}
+
+}  // namespace velkrane::testing

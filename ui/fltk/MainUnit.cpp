@@ -1,0 +1,179 @@
+#include "ui/fltk/MainUnit.h"
+
+#include <exception>
+
+#include <FL/Fl.H>
+
+#include "tailrepair/error.h"
+#include "ui/fltk/icons.h"
+#include "ui/shared/main_form_layout.h"
+
+namespace velkrane {
+
+namespace {
+
+template <typename Widget>
+Widget* Place(const Rect& r) {
+  return new Widget(r.left, r.top, r.width, r.height);
+}
+
+/// A label in the header: as wide as its text and kLabelHeight high.
+TextBox* HeaderLabel(int left, int top, const std::string& text) {
+  auto* label = new TextBox(left, top, 1, kLabelHeight);
+  int width = 0, height = 0;
+  label->Measure(text, 0, width, height);
+  label->size(width, kLabelHeight);
+  label->SetText(text);
+  return label;
+}
+
+}  // namespace
+
+FileListBox::FileListBox(int x, int y, int w, int h)
+    : Fl_Hold_Browser(x, y, w, h) {}
+
+int FileListBox::item_height(void*) const { return kListItemHeight; }
+
+int FileListBox::incr_height() const { return kListItemHeight; }
+
+StatusBar::StatusBar(int x, int y, int w, int h) : Fl_Group(x, y, w, h) {
+  int left = 0;
+  for (int i = 0; i < kPanelCount; ++i) {
+    // The last edge is -1: that panel runs to the end of the bar.
+    const int right = kStatusPanelEdges[i] < 0 ? w : kStatusPanelEdges[i];
+    panels_[i] = new TextBox(x + left, y, right - left, h, FL_THIN_DOWN_BOX);
+    panels_[i]->padding(3);
+    left = right;
+  }
+  end();
+}
+
+TMainForm::TMainForm(MainFormDialogs& dialogs)
+    : Fl_Double_Window(kClientWidth, kClientHeight, kAppTitle),
+      dialogs_(dialogs) {
+  // Children join the window in tab order: Decode first, then the list,
+  // Select, Clear and the header.
+  Button1 = Place<Fl_Button>(kButton1);
+  Button1->label(kDecodeText);
+  LBMain = Place<FileListBox>(kLBMain);
+  Button2 = Place<Fl_Button>(kButton2);
+  Button2->label(kSelectText);
+  Button3 = Place<Fl_Button>(kButton3);
+  Button3->label(kClearText);
+
+  Panel1 = Place<Fl_Group>(kPanel1);
+  Panel1->box(FL_THIN_DOWN_BOX);
+  Panel1->color(FL_WHITE);
+  header_image_ = HeaderIconImage();
+  Image1 = new Fl_Box(kPanel1.left + kImage1.left, kPanel1.top + kImage1.top,
+                      header_image_->w(), header_image_->h());
+  Image1->image(header_image_.get());
+  L1 = HeaderLabel(kPanel1.left + kL1Left, kPanel1.top + kL1Top, "");
+  Label2 = HeaderLabel(kPanel1.left + kLabel2Left, kPanel1.top + kLabel2Top,
+                       kNoticeText);
+  Panel1->end();
+
+  SBar = Place<StatusBar>(kSBar);
+  end();
+
+  for (Fl_Button* button : {Button1, Button2, Button3}) {
+    button->callback(OnButton, this);
+  }
+  callback(OnClose);
+
+  // A fixed size: no resizable child, and minimum equal to maximum, which
+  // also takes the maximise button away.
+  resizable(nullptr);
+  size_range(kClientWidth, kClientHeight, kClientWidth, kClientHeight);
+  position(kWindowLeft, kWindowTop);
+
+  program_icons_ = ProgramIconImages();
+  std::vector<const Fl_RGB_Image*> icons;
+  for (const auto& image : program_icons_) icons.push_back(image.get());
+  this->icons(icons.data(), static_cast<int>(icons.size()));
+
+  FormCreate();
+}
+
+TMainForm::~TMainForm() {
+  // The boxes point at images this window owns; drop them first.
+  Image1->image(nullptr);
+}
+
+void TMainForm::FormCreate() {
+  const std::string header = HeaderText();
+  int width = 0, height = 0;
+  L1->Measure(header, 0, width, height);
+  L1->size(width, kLabelHeight);
+  L1->SetText(header);
+  SBar->SetText(kStatusPanel, ContactText());
+  SBar->SetText(kStatusPanel + 1, WebText());
+}
+
+int TMainForm::EntryCount() const { return LBMain->size(); }
+
+std::string TMainForm::Entry(int index) const {
+  const char* text = index >= 0 ? LBMain->text(index + 1) : nullptr;
+  if (!text) throw Error(ListIndexOutOfBounds(index));
+  return text;
+}
+
+void TMainForm::SetStatusText(const std::string& text) {
+  SBar->SetText(kStatusPanel, text);
+}
+
+void TMainForm::ProcessMessages() { Fl::check(); }
+
+void TMainForm::ShowMessage(const std::string& text) {
+  // The window was closed during the run: the program is on its way out.
+  if (close_pending_) return;
+  dialogs_.ShowMessage(text);
+}
+
+void TMainForm::Button1Click() {
+  ++run_depth_;
+  struct EndOfRun {
+    TMainForm& form;
+    ~EndOfRun() {
+      if (--form.run_depth_ == 0 && form.close_pending_) form.hide();
+    }
+  } end_of_run{*this};
+  RunBatch(*this);
+}
+
+void TMainForm::Button2Click() {
+  const auto chosen = dialogs_.ChooseFiles();
+  if (!chosen) return;
+  LBMain->clear();
+  for (const auto& path : *chosen) LBMain->add(path.c_str());
+}
+
+void TMainForm::Button3Click() { LBMain->clear(); }
+
+void TMainForm::Guarded(Handler handler) noexcept {
+  try {
+    (this->*handler)();
+  } catch (const std::exception& e) {
+    if (!close_pending_) dialogs_.ShowError(ErrorBoxText(e.what()));
+  }
+}
+
+void TMainForm::OnButton(Fl_Widget* button, void* form) {
+  auto* self = static_cast<TMainForm*>(form);
+  if (button == self->Button1) self->Guarded(&TMainForm::Button1Click);
+  if (button == self->Button2) self->Guarded(&TMainForm::Button2Click);
+  if (button == self->Button3) self->Guarded(&TMainForm::Button3Click);
+}
+
+void TMainForm::OnClose(Fl_Widget* window, void*) {
+  auto* self = static_cast<TMainForm*>(window);
+  // Esc would close the window; only the title bar's close button does.
+  if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
+  if (self->run_depth_ > 0) {
+    self->close_pending_ = true;
+    return;
+  }
+  self->hide();
+}
+
+}  // namespace velkrane

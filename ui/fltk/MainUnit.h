@@ -1,0 +1,95 @@
+#pragma once
+
+// The main window: builds its controls from the shared layout table, turns
+// button presses into the handlers and serves the batch run.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Group.H>
+#include <FL/Fl_Hold_Browser.H>
+#include <FL/Fl_Image.H>
+
+#include "batch/batch_run.h"
+#include "ui/fltk/main_form_dialogs.h"
+#include "ui/fltk/text_box.h"
+
+namespace velkrane {
+
+/// A single-selection list whose rows are kListItemHeight high whatever the
+/// font says.
+class FileListBox : public Fl_Hold_Browser {
+ public:
+  FileListBox(int x, int y, int w, int h);
+
+ protected:
+  int item_height(void* item) const override;
+  int incr_height() const override;
+};
+
+/// Three sunken panels along the bottom edge, split at kStatusPanelEdges.
+class StatusBar : public Fl_Group {
+ public:
+  StatusBar(int x, int y, int w, int h);
+  static constexpr int kPanelCount = 3;
+  TextBox* Panel(int index) const { return panels_[index]; }
+  void SetText(int index, const std::string& text) { panels_[index]->SetText(text); }
+
+ private:
+  TextBox* panels_[kPanelCount];
+};
+
+class TMainForm : public Fl_Double_Window, public BatchWindow {
+ public:
+  /// Builds the window and runs FormCreate; `dialogs` must outlive it.
+  explicit TMainForm(MainFormDialogs& dialogs);
+  ~TMainForm() override;
+
+  // BatchWindow.
+  int EntryCount() const override;
+  std::string Entry(int index) const override;
+  void SetStatusText(const std::string& text) override;
+  void ProcessMessages() override;
+  void ShowMessage(const std::string& text) override;
+
+  // The controls, owned by the window. X11's headers (FL/x.H, and
+  // FL/fl_draw.H through it) define Button1..Button5 as macros: a file that
+  // uses these names must not include them.
+  Fl_Group* Panel1;
+  Fl_Box* Image1;
+  TextBox* L1;
+  TextBox* Label2;
+  FileListBox* LBMain;
+  Fl_Button* Button1;
+  Fl_Button* Button2;
+  Fl_Button* Button3;
+  StatusBar* SBar;
+
+ private:
+  using Handler = void (TMainForm::*)();
+
+  void FormCreate();
+  void Button1Click();
+  void Button2Click();
+  void Button3Click();
+
+  /// Runs a handler; whatever it throws ends here in the error box, since
+  /// no exception may pass back into the toolkit.
+  void Guarded(Handler handler) noexcept;
+  static void OnButton(Fl_Widget* button, void* form);
+  static void OnClose(Fl_Widget* window, void*);
+
+  MainFormDialogs& dialogs_;
+  std::unique_ptr<Fl_Image> header_image_;
+  std::vector<std::unique_ptr<Fl_RGB_Image>> program_icons_;
+  /// Nesting depth of Decode runs; a second press runs inside the first.
+  int run_depth_ = 0;
+  /// The window was closed during a run: finish it quietly, then go.
+  bool close_pending_ = false;
+};
+
+}  // namespace velkrane

@@ -1,0 +1,48 @@
+#include <FL/Fl_Native_File_Chooser.H>
+
+#include "tailrepair/error.h"
+#include "ui/fltk/main_form_dialogs.h"
+#include "ui/fltk/message_box.h"
+#include "ui/shared/chooser_filter.h"
+#include "ui/shared/main_form_layout.h"
+
+namespace velkrane {
+
+namespace {
+
+const char kChooserFailed[] = "The file dialog could not be opened";
+
+}  // namespace
+
+std::optional<std::vector<std::string>> FltkDialogs::ChooseFiles() {
+  Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_MULTI_FILE);
+  const std::string filter = ChooserFilter(OpenFilterEntries());
+  chooser.filter(filter.c_str());
+  chooser.filter_value(0);
+  switch (chooser.show()) {
+    case 0: {
+      std::vector<std::string> paths;
+      for (int i = 0; i < chooser.count(); ++i) {
+        if (const char* path = chooser.filename(i)) paths.emplace_back(path);
+      }
+      return paths;
+    }
+    case 1:
+      return std::nullopt;
+    default: {
+      const char* reason = chooser.errmsg();
+      throw Error(reason && *reason ? std::string(kChooserFailed) + ": " + reason
+                                    : std::string(kChooserFailed));
+    }
+  }
+}
+
+void FltkDialogs::ShowMessage(const std::string& text) {
+  ShowMessageBox(text, BoxIcon::kNone);
+}
+
+void FltkDialogs::ShowError(const std::string& text) {
+  ShowMessageBox(text, BoxIcon::kStop);
+}
+
+}  // namespace velkrane
