@@ -5,7 +5,7 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
-#include <FL/Fl_Return_Button.H>
+#include <FL/Fl_Button.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 
@@ -25,6 +25,22 @@ constexpr int kIconGap = 12;
 constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 23;
 constexpr int kMinTextWidth = 180;
+
+/// A plain "OK" button that Enter on either keyboard part presses, without
+/// the return-arrow glyph of Fl_Return_Button.
+class OkButton : public Fl_Button {
+ public:
+  OkButton(int x, int y, int w, int h) : Fl_Button(x, y, w, h, kOkText) {}
+
+  int handle(int event) override {
+    if (event == FL_SHORTCUT &&
+        (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter)) {
+      do_callback();
+      return 1;
+    }
+    return Fl_Button::handle(event);
+  }
+};
 
 // Esc reaches the window's callback; it closes the box as OK does.
 void CloseBox(Fl_Widget* widget, void*) {
@@ -50,7 +66,7 @@ void ShowMessageBox(const std::string& text, BoxIcon icon) {
   auto* message = new TextBox(0, 0, 1, 1);
   message->align(FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE);
   message->SetText(text);
-  auto* ok = new Fl_Return_Button(0, 0, kButtonWidth, kButtonHeight, kOkText);
+  auto* ok = new OkButton(0, 0, kButtonWidth, kButtonHeight);
   ok->callback(CloseBox);
   box.end();
   box.callback(CloseBox);
