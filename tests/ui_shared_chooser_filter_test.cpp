@@ -35,10 +35,5 @@ TEST(ChooserFilter, WindowsFilterBecomesChooserLines) {
   for (const auto& c : cases) EXPECT_EQ(c.want, ChooserFilter(c.entries));
 }
 
-TEST(ChooserFilter, OpenFilterListsX3FFirst) {
-  const std::string filter = ChooserFilter(OpenFilterEntries());
-  EXPECT_EQ(0u, filter.find("X3F Files (*.X3F)\t*.[Xx]3[Ff]\n")) << filter;
-}
-
 }  // namespace
 }  // namespace velkrane
