@@ -21,8 +21,13 @@ const char kOpenFilter[] = "X3F Files (*.X3F)|*.X3F|All Files (*.*)|*.*";
 
 namespace {
 
-std::string Format(const char* format, const char* first,
-                   const char* second = "") {
+std::string Format(const char* format, const char* first) {
+  char text[256];
+  std::snprintf(text, sizeof text, format, first);
+  return text;
+}
+
+std::string Format(const char* format, const char* first, const char* second) {
   char text[256];
   std::snprintf(text, sizeof text, format, first, second);
   return text;
