@@ -105,4 +105,11 @@ void CreateFolders(const std::string& path);
 /// Deletes a file if it exists; never throws (used for clean-up only).
 void RemoveFileQuietly(const std::string& path) noexcept;
 
+/// The value of a handle that holds no file: -1 is both an invalid POSIX
+/// descriptor and INVALID_HANDLE_VALUE.
+constexpr std::intptr_t kNoFile = -1;
+
+/// Closes `handle` unless it is kNoFile, and leaves kNoFile in it.
+void CloseFileQuietly(std::intptr_t& handle) noexcept;
+
 }  // namespace velkrane

@@ -21,7 +21,6 @@ bool IsPathSeparator(char c) { return c == '/'; }
 
 namespace {
 
-constexpr std::intptr_t kNoFile = -1;
 // Blocks for the read/write fallback, small enough to keep memory flat.
 constexpr std::size_t kCopyBlockSize = 256 * 1024;
 
@@ -31,10 +30,6 @@ constexpr std::size_t kCopyBlockSize = 256 * 1024;
 }
 
 int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
-
-void CloseQuietly(std::intptr_t& handle) noexcept {
-  if (handle != kNoFile) ::close(Fd(std::exchange(handle, kNoFile)));
-}
 
 void ReadExactly(int fd, std::int64_t offset, void* data, std::size_t size) {
   auto* out = static_cast<unsigned char*>(data);
@@ -80,6 +75,10 @@ bool KernelCannotCopy(int error) {
 
 }  // namespace
 
+void CloseFileQuietly(std::intptr_t& handle) noexcept {
+  if (handle != kNoFile) ::close(Fd(std::exchange(handle, kNoFile)));
+}
+
 InputFile::InputFile(const std::string& path) : path_(path), handle_(kNoFile) {
   // O_NONBLOCK so that opening a FIFO cannot wait for a writer.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -88,34 +87,15 @@ InputFile::InputFile(const std::string& path) : path_(path), handle_(kNoFile) {
   struct stat info;
   if (::fstat(fd, &info) != 0) {
     const int error = errno;
-    CloseQuietly(handle_);
+    CloseFileQuietly(handle_);
     ThrowSystemError("Cannot open", path, error);
   }
   if (!S_ISREG(info.st_mode)) {
-    CloseQuietly(handle_);
+    CloseFileQuietly(handle_);
     throw Error("Cannot open " + path + ": not a regular file");
   }
   size_ = static_cast<std::int64_t>(info.st_size);
 }
-
-InputFile::InputFile(InputFile&& other) noexcept
-    : path_(std::move(other.path_)),
-      handle_(std::exchange(other.handle_, kNoFile)),
-      size_(other.size_) {}
-
-InputFile& InputFile::operator=(InputFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    path_ = std::move(other.path_);
-    handle_ = std::exchange(other.handle_, kNoFile);
-    size_ = other.size_;
-  }
-  return *this;
-}
-
-InputFile::~InputFile() { Close(); }
-
-void InputFile::Close() noexcept { CloseQuietly(handle_); }
 
 void InputFile::ReadAt(std::int64_t offset, void* data, std::size_t size) const {
   ReadExactly(Fd(handle_), offset, data, size);
@@ -145,33 +125,6 @@ OutputFile::OutputFile(const std::string& target)
     if (errno != EEXIST) ThrowSystemError("Cannot create", target, errno);
   }
   ThrowSystemError("Cannot create", target, EEXIST);
-}
-
-OutputFile::OutputFile(OutputFile&& other) noexcept
-    : target_(std::move(other.target_)),
-      temp_path_(std::move(other.temp_path_)),
-      handle_(std::exchange(other.handle_, kNoFile)) {
-  other.temp_path_.clear();
-}
-
-OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
-  if (this != &other) {
-    Discard();
-    target_ = std::move(other.target_);
-    temp_path_ = std::exchange(other.temp_path_, std::string());
-    handle_ = std::exchange(other.handle_, kNoFile);
-  }
-  return *this;
-}
-
-OutputFile::~OutputFile() { Discard(); }
-
-void OutputFile::Discard() noexcept {
-  CloseQuietly(handle_);
-  if (!temp_path_.empty()) {
-    RemoveFileQuietly(temp_path_);
-    temp_path_.clear();
-  }
 }
 
 void OutputFile::CopyFrom(const InputFile& source, std::int64_t length) {

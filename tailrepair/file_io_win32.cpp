@@ -18,16 +18,10 @@ bool IsPathSeparator(char c) { return c == '\\' || c == '/' || c == ':'; }
 
 namespace {
 
-const std::intptr_t kNoFile =
-    reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE);
 // Large blocks: each ReadFile/WriteFile pair is a round trip to the kernel.
 constexpr DWORD kCopyBlockSize = 1024 * 1024;
 
 HANDLE Handle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
-
-void CloseQuietly(std::intptr_t& handle) noexcept {
-  if (handle != kNoFile) ::CloseHandle(Handle(std::exchange(handle, kNoFile)));
-}
 
 [[noreturn]] void ThrowSystemError(const std::string& what,
                                    const std::string& path, DWORD error) {
@@ -77,6 +71,10 @@ bool FileIdentity(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
 
 }  // namespace
 
+void CloseFileQuietly(std::intptr_t& handle) noexcept {
+  if (handle != kNoFile) ::CloseHandle(Handle(std::exchange(handle, kNoFile)));
+}
+
 InputFile::InputFile(const std::string& path) : path_(path), handle_(kNoFile) {
   const std::wstring wide = WidePath(path);
   const DWORD attributes = ::GetFileAttributesW(wide.c_str());
@@ -93,36 +91,17 @@ InputFile::InputFile(const std::string& path) : path_(path), handle_(kNoFile) {
   }
   handle_ = reinterpret_cast<std::intptr_t>(file);
   if (::GetFileType(file) != FILE_TYPE_DISK) {
-    CloseQuietly(handle_);
+    CloseFileQuietly(handle_);
     throw Error("Cannot open " + path + ": not a regular file");
   }
   LARGE_INTEGER size;
   if (!::GetFileSizeEx(file, &size)) {
     const DWORD error = ::GetLastError();
-    CloseQuietly(handle_);
+    CloseFileQuietly(handle_);
     ThrowSystemError("Cannot open", path, error);
   }
   size_ = size.QuadPart;
 }
-
-InputFile::InputFile(InputFile&& other) noexcept
-    : path_(std::move(other.path_)),
-      handle_(std::exchange(other.handle_, kNoFile)),
-      size_(other.size_) {}
-
-InputFile& InputFile::operator=(InputFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    path_ = std::move(other.path_);
-    handle_ = std::exchange(other.handle_, kNoFile);
-    size_ = other.size_;
-  }
-  return *this;
-}
-
-InputFile::~InputFile() { Close(); }
-
-void InputFile::Close() noexcept { CloseQuietly(handle_); }
 
 void InputFile::ReadAt(std::int64_t offset, void* data, std::size_t size) const {
   ReadExactly(Handle(handle_), offset, data, size);
@@ -165,31 +144,6 @@ OutputFile::OutputFile(const std::string& target)
     }
   }
   ThrowSystemError("Cannot create", target, ERROR_FILE_EXISTS);
-}
-
-OutputFile::OutputFile(OutputFile&& other) noexcept
-    : target_(std::move(other.target_)),
-      temp_path_(std::exchange(other.temp_path_, std::string())),
-      handle_(std::exchange(other.handle_, kNoFile)) {}
-
-OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
-  if (this != &other) {
-    Discard();
-    target_ = std::move(other.target_);
-    temp_path_ = std::exchange(other.temp_path_, std::string());
-    handle_ = std::exchange(other.handle_, kNoFile);
-  }
-  return *this;
-}
-
-OutputFile::~OutputFile() { Discard(); }
-
-void OutputFile::Discard() noexcept {
-  CloseQuietly(handle_);
-  if (!temp_path_.empty()) {
-    RemoveFileQuietly(temp_path_);
-    temp_path_.clear();
-  }
 }
 
 void OutputFile::CopyFrom(const InputFile& source, std::int64_t length) {
