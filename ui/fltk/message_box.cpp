@@ -7,7 +7,6 @@
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Window.H>
-#include <FL/fl_draw.H>
 
 #include "ui/fltk/icons.h"
 #include "ui/fltk/text_box.h"
@@ -54,10 +53,11 @@ void ShowMessageBox(const std::string& text, BoxIcon icon) {
   int screen_x, screen_y, screen_w, screen_h;
   Fl::screen_work_area(screen_x, screen_y, screen_w, screen_h);
 
+  // Declared before the window so that it outlives the box showing it.
+  std::unique_ptr<Fl_Image> stop_image;
   Fl_Window box(0, 0, 1, 1, kAppTitle);
   box.begin();
   Fl_Box* picture = nullptr;
-  std::unique_ptr<Fl_Image> stop_image;
   if (icon == BoxIcon::kStop) {
     stop_image = StopIconImage();
     picture = new Fl_Box(0, 0, kIconSize, kIconSize);
