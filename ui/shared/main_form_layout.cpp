@@ -13,7 +13,7 @@ const char kWebFormat[] = "Web %s";
 const char kSupportAddress[] = "support@velkrane.example";
 const char kWebAddress[] = "www.velkrane.example";
 const char kNoticeText[] =
-    "Trimmed copies go to a PostProcessed folder; originals stay untouched.";
+    "Originals stay untouched; copies go to PostProcessed.";
 const char kSelectText[] = "Select";
 const char kClearText[] = "Clear";
 const char kDecodeText[] = "Decode";
