@@ -1,9 +1,9 @@
-#include "ui/shared/open_dialog_result.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "ui/shared/open_dialog_result.h"
 
 namespace velkrane {
 namespace {
@@ -32,7 +32,8 @@ TEST(OpenDialogResult, SplitsSelections) {
       {Buffer("\\\\srv\\share\\d\0a b.X3F\0\0"),
        {"\\\\srv\\share\\d\\a b.X3F"},
        "network folder, name with a space"},
-      {Buffer("C:\\x\\a.X3F\0\0stale\0\0"), {"C:\\x\\a.X3F"},
+      {Buffer("C:\\x\\a.X3F\0\0stale\0\0"),
+       {"C:\\x\\a.X3F"},
        "nothing after the double null is read"},
       {Buffer("\0\0"), {}, "empty result"},
       {Buffer("C:\\x\0a.X3F\0b.X3"), {}, "last name cut off"},
@@ -56,7 +57,8 @@ TEST(OpenDialogResult, StopsAtTheGivenSize) {
 }
 
 TEST(OpenDialogResult, WideCharacters) {
-  const std::wstring buffer = Buffer(L"C:\\\u00e9t\u00e9\0\u00e4.X3F\0b.X3F\0\0");
+  const std::wstring buffer =
+      Buffer(L"C:\\\u00e9t\u00e9\0\u00e4.X3F\0b.X3F\0\0");
   const std::vector<std::wstring> want = {L"C:\\\u00e9t\u00e9\\\u00e4.X3F",
                                           L"C:\\\u00e9t\u00e9\\b.X3F"};
   EXPECT_EQ(want, SplitOpenDialogResult(buffer.data(), buffer.size()));

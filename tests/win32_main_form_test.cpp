@@ -3,8 +3,8 @@
 // real one.
 
 #include <windows.h>
-#include <commctrl.h>
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -59,7 +59,9 @@ class MainFormTest : public ::testing::Test {
     Click(kButton2Id);
   }
   Paths List() const { return ListEntries(Control(kLBMainId)); }
-  std::string Status(int panel) const { return StatusText(Control(kSBarId), panel); }
+  std::string Status(int panel) const {
+    return StatusText(Control(kSBarId), panel);
+  }
 
   std::unique_ptr<TMainForm> form_;
   HWND hwnd_ = nullptr;
@@ -172,7 +174,8 @@ TEST_F(MainFormTest, EveryControlUsesTahoma8) {
                            Control(kSBarId),    InPanel(kL1Id),
                            InPanel(kLabel2Id)};
   for (const HWND control : controls) {
-    const auto font = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
+    const auto font =
+        reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
     ASSERT_NE(nullptr, font) << testing::ClassOf(control);
     LOGFONTW log = {};
     ASSERT_NE(0, ::GetObjectW(font, sizeof log, &log));
@@ -220,11 +223,18 @@ TEST_F(MainFormTest, SelectReplacesAndClearEmpties) {
     Paths want;
     const char* what;
   } steps[] = {
-      {Action::kSelect, Paths{"C:\\a\\1.X3F", "C:\\a\\0.X3F"},
-       {"C:\\a\\1.X3F", "C:\\a\\0.X3F"}, "dialog order, not sorted"},
-      {Action::kSelect, Paths{"D:\\b\\2.X3F"}, {"D:\\b\\2.X3F"},
+      {Action::kSelect,
+       Paths{"C:\\a\\1.X3F", "C:\\a\\0.X3F"},
+       {"C:\\a\\1.X3F", "C:\\a\\0.X3F"},
+       "dialog order, not sorted"},
+      {Action::kSelect,
+       Paths{"D:\\b\\2.X3F"},
+       {"D:\\b\\2.X3F"},
        "a second selection replaces the first"},
-      {Action::kSelect, std::nullopt, {"D:\\b\\2.X3F"}, "cancel keeps the list"},
+      {Action::kSelect,
+       std::nullopt,
+       {"D:\\b\\2.X3F"},
+       "cancel keeps the list"},
       {Action::kClear, std::nullopt, {}, "clear"},
       {Action::kClear, std::nullopt, {}, "clear on an empty list"},
   };
@@ -236,7 +246,8 @@ TEST_F(MainFormTest, SelectReplacesAndClearEmpties) {
     }
     EXPECT_EQ(s.want, List()) << s.what;
   }
-  EXPECT_EQ(ContactText(), Status(1)) << "the list buttons leave the status bar";
+  EXPECT_EQ(ContactText(), Status(1))
+      << "the list buttons leave the status bar";
 }
 
 TEST_F(MainFormTest, DecodeEmptyListShowsOnlyTheBox) {
@@ -272,7 +283,9 @@ std::string Processing(const std::string& name) {
 std::string Saved(const std::string& name) {
   return name + ":" + kTailFoundPrefix + name;
 }
-std::string NoTail(const std::string& name) { return name + ":" + kNoTailMessage; }
+std::string NoTail(const std::string& name) {
+  return name + ":" + kNoTailMessage;
+}
 
 TEST_F(MainFormTest, DecodeRealFiles) {
   Sources src;
@@ -311,20 +324,33 @@ TEST_F(MainFormTest, PressesDuringARun) {
     bool want_stop_icon;
     const char* what;
   } cases[] = {
-      {kButton3Id, {}, {Processing("a.X3F"), Saved("a.X3F")},
-       {"List index out of bounds (1)"}, true, "Clear ends the run"},
-      {kButton2Id, {"Z:\\none\\x.X3F"}, {Processing("a.X3F"), Saved("a.X3F")},
-       {"List index out of bounds (1)"}, true,
+      {kButton3Id,
+       {},
+       {Processing("a.X3F"), Saved("a.X3F")},
+       {"List index out of bounds (1)"},
+       true,
+       "Clear ends the run"},
+      {kButton2Id,
+       {"Z:\\none\\x.X3F"},
+       {Processing("a.X3F"), Saved("a.X3F")},
+       {"List index out of bounds (1)"},
+       true,
        "Select with a shorter list ends the run"},
-      {kButton2Id, {"x", "b"},
-       {Processing("a.X3F"), Saved("a.X3F"), Processing("b.X3F"), NoTail("b.X3F"),
-        "Ready."},
-       {"summary"}, false, "Select with a list as long goes on by index"},
-      {kButton1Id, {},
+      {kButton2Id,
+       {"x", "b"},
+       {Processing("a.X3F"), Saved("a.X3F"), Processing("b.X3F"),
+        NoTail("b.X3F"), "Ready."},
+       {"summary"},
+       false,
+       "Select with a list as long goes on by index"},
+      {kButton1Id,
+       {},
        {Processing("a.X3F"), Processing("a.X3F"), Saved("a.X3F"),
         Processing("b.X3F"), NoTail("b.X3F"), "Ready.", Saved("a.X3F"),
         Processing("b.X3F"), NoTail("b.X3F"), "Ready."},
-       {"summary", "summary"}, false, "Decode runs a nested run first"},
+       {"summary", "summary"},
+       false,
+       "Decode runs a nested run first"},
   };
   for (const auto& c : cases) {
     Sources src;
@@ -348,7 +374,8 @@ TEST_F(MainFormTest, PressesDuringARun) {
       EXPECT_EQ(c.want_stop_icon, watcher.boxes[i].stop_icon) << c.what;
       EXPECT_EQ("Velkrane", watcher.boxes[i].caption) << c.what;
     }
-    EXPECT_TRUE(testing::Exists(src.out + "a.X3F")) << "copies already written stay";
+    EXPECT_TRUE(testing::Exists(src.out + "a.X3F"))
+        << "copies already written stay";
   }
   // The error did not end the program: the window still answers.
   BoxWatcher watcher;
@@ -374,7 +401,8 @@ TEST_F(MainFormTest, CloseDuringARunFinishesSilentlyThenQuits) {
   EXPECT_TRUE(::IsWindow(hwnd_)) << "the window stays until the run ends";
   EXPECT_EQ("Ready.", status.texts.back());
   EXPECT_TRUE(testing::Exists(src.out + "a.X3F"));
-  EXPECT_TRUE(testing::Exists(src.out + "c.X3F")) << "the run went on to the end";
+  EXPECT_TRUE(testing::Exists(src.out + "c.X3F"))
+      << "the run went on to the end";
   EXPECT_TRUE(watcher.boxes.empty()) << "no summary after a close";
 
   int exit_code = -1;

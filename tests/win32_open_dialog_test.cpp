@@ -2,9 +2,9 @@
 // user would and confirms or cancels.
 
 #include <windows.h>
+
 #include <commdlg.h>
 #include <dlgs.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -32,7 +32,8 @@ HWND FileNameBox(HWND dialog) {
 
 std::string FolderOf(HWND dialog) {
   wchar_t folder[MAX_PATH] = {};
-  ::SendMessageW(dialog, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(folder));
+  ::SendMessageW(dialog, CDM_GETFOLDERPATH, MAX_PATH,
+                 reinterpret_cast<LPARAM>(folder));
   return Narrow(folder);
 }
 
@@ -73,7 +74,8 @@ TEST_F(OpenDialogTest, TwoQuotedNamesBecomeFullPathsInOrder) {
       return false;
     }
     if (FolderOf(dialog).empty() ||
-        !std::filesystem::equivalent(PathOf(FolderOf(dialog)), PathOf(dir_.Path()))) {
+        !std::filesystem::equivalent(PathOf(FolderOf(dialog)),
+                                     PathOf(dir_.Path()))) {
       return false;
     }
     TypeAndOpen(dialog, "\"two.X3F\" \"one.X3F\"");
@@ -85,9 +87,11 @@ TEST_F(OpenDialogTest, TwoQuotedNamesBecomeFullPathsInOrder) {
   ASSERT_EQ(2u, entries.size());
   const char* want[] = {"two.X3F", "one.X3F"};
   for (std::size_t i = 0; i < 2; ++i) {
-    EXPECT_TRUE(std::filesystem::equivalent(PathOf(entries[i]), PathOf(dir_.File(want[i]))))
+    EXPECT_TRUE(std::filesystem::equivalent(PathOf(entries[i]),
+                                            PathOf(dir_.File(want[i]))))
         << entries[i];
-    EXPECT_EQ(PathOf(entries[i]).filename(), PathOf(want[i])) << "full path, dialog order";
+    EXPECT_EQ(PathOf(entries[i]).filename(), PathOf(want[i]))
+        << "full path, dialog order";
   }
   EXPECT_TRUE(watcher.boxes.empty());
 }
@@ -102,7 +106,8 @@ TEST_F(OpenDialogTest, CancelKeepsTheList) {
   ::SendMessageW(Control(kButton2Id), BM_CLICK, 0, 0);
   const auto before = ListEntries(Control(kLBMainId));
   ASSERT_EQ(1u, before.size());
-  EXPECT_TRUE(std::filesystem::equivalent(PathOf(before[0]), PathOf(dir_.File("three.X3F"))));
+  EXPECT_TRUE(std::filesystem::equivalent(PathOf(before[0]),
+                                          PathOf(dir_.File("three.X3F"))));
 
   watcher.on_dialog = [](HWND dialog) {
     ::PostMessageW(::GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);

@@ -4,6 +4,7 @@
 // modal boxes and dialogs this thread opens, and readers for control state.
 
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include <functional>
@@ -27,7 +28,8 @@ struct SeenBox {
 inline std::string WindowText(HWND hwnd) {
   const int length = ::GetWindowTextLengthW(hwnd);
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(::GetWindowTextW(hwnd, &text[0], length + 1)));
+  text.resize(
+      static_cast<std::size_t>(::GetWindowTextW(hwnd, &text[0], length + 1)));
   return Narrow(text);
 }
 
@@ -70,7 +72,8 @@ class BoxWatcher {
     const LONG style = ::GetWindowLongW(child, GWL_STYLE);
     if (ClassOf(child) == "Static" && (style & SS_TYPEMASK) == SS_ICON &&
         ::IsWindowVisible(child)) {
-      const auto icon = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
+      const auto icon =
+          reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
       if (icon) box->any_icon = true;
       if (icon && icon == ::LoadIconW(nullptr, IDI_HAND)) box->stop_icon = true;
     }
@@ -87,7 +90,8 @@ class BoxWatcher {
       SeenBox box;
       box.caption = WindowText(hwnd);
       box.text = WindowText(::GetDlgItem(hwnd, 0xFFFF));
-      ::EnumChildWindows(hwnd, &BoxWatcher::FindIcon, reinterpret_cast<LPARAM>(&box));
+      ::EnumChildWindows(hwnd, &BoxWatcher::FindIcon,
+                         reinterpret_cast<LPARAM>(&box));
       self->boxes.push_back(box);
       self->handled_.insert(hwnd);
       ::PostMessageW(::GetDlgItem(hwnd, IDOK), BM_CLICK, 0, 0);
@@ -100,7 +104,8 @@ class BoxWatcher {
   static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
     // A closed box's handle may come back for the next one.
     if (current_) {
-      for (auto it = current_->handled_.begin(); it != current_->handled_.end();) {
+      for (auto it = current_->handled_.begin();
+           it != current_->handled_.end();) {
         it = ::IsWindow(*it) ? std::next(it) : current_->handled_.erase(it);
       }
     }
@@ -116,7 +121,8 @@ class BoxWatcher {
 class StatusRecorder {
  public:
   StatusRecorder(HWND status_bar, int panel) : bar_(status_bar), panel_(panel) {
-    ::SetWindowSubclass(bar_, &StatusRecorder::Proc, 1, reinterpret_cast<DWORD_PTR>(this));
+    ::SetWindowSubclass(bar_, &StatusRecorder::Proc, 1,
+                        reinterpret_cast<DWORD_PTR>(this));
   }
   ~StatusRecorder() { ::RemoveWindowSubclass(bar_, &StatusRecorder::Proc, 1); }
   StatusRecorder(const StatusRecorder&) = delete;
@@ -125,10 +131,11 @@ class StatusRecorder {
   std::vector<std::string> texts;
 
  private:
-  static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
-                               UINT_PTR, DWORD_PTR data) {
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam,
+                               LPARAM lparam, UINT_PTR, DWORD_PTR data) {
     auto* self = reinterpret_cast<StatusRecorder*>(data);
-    if (message == SB_SETTEXTW && static_cast<int>(LOBYTE(LOWORD(wparam))) == self->panel_) {
+    if (message == SB_SETTEXTW &&
+        static_cast<int>(LOBYTE(LOWORD(wparam))) == self->panel_) {
       self->texts.push_back(Narrow(reinterpret_cast<const wchar_t*>(lparam)));
     }
     return ::DefSubclassProc(hwnd, message, wparam, lparam);
@@ -139,9 +146,11 @@ class StatusRecorder {
 };
 
 inline std::string StatusText(HWND status_bar, int panel) {
-  const LRESULT length = LOWORD(::SendMessageW(status_bar, SB_GETTEXTLENGTHW, panel, 0));
+  const LRESULT length =
+      LOWORD(::SendMessageW(status_bar, SB_GETTEXTLENGTHW, panel, 0));
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  ::SendMessageW(status_bar, SB_GETTEXTW, panel, reinterpret_cast<LPARAM>(&text[0]));
+  ::SendMessageW(status_bar, SB_GETTEXTW, panel,
+                 reinterpret_cast<LPARAM>(&text[0]));
   text.resize(static_cast<std::size_t>(length));
   return Narrow(text);
 }

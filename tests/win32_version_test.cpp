@@ -1,8 +1,7 @@
 // The resources of the shipped executable, read back from the file.
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -15,7 +14,8 @@ namespace {
 // Velkrane.exe is built into the same folder as this test program.
 std::wstring ProgramPath() {
   std::wstring path(MAX_PATH * 4, L'\0');
-  path.resize(::GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size())));
+  path.resize(
+      ::GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size())));
   return path.substr(0, path.find_last_of(L"\\/") + 1) + L"Velkrane.exe";
 }
 
@@ -29,7 +29,8 @@ TEST(ProgramResources, VersionRecord) {
 
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
-  ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\",
+                               reinterpret_cast<void**>(&fixed), &length));
   EXPECT_EQ(0x00010000u, fixed->dwFileVersionMS);
   EXPECT_EQ(0u, fixed->dwFileVersionLS);
   EXPECT_EQ(0x00010000u, fixed->dwProductVersionMS);
@@ -41,13 +42,15 @@ TEST(ProgramResources, VersionRecord) {
     WORD language, code_page;
   }* translation = nullptr;
   ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation",
-                               reinterpret_cast<void**>(&translation), &length));
+                               reinterpret_cast<void**>(&translation),
+                               &length));
   ASSERT_GE(length, sizeof *translation);
   wchar_t key[64];
-  ::wsprintfW(key, L"\\StringFileInfo\\%04x%04x\\FileDescription", translation->language,
-              translation->code_page);
+  ::wsprintfW(key, L"\\StringFileInfo\\%04x%04x\\FileDescription",
+              translation->language, translation->code_page);
   wchar_t* description = nullptr;
-  ASSERT_TRUE(::VerQueryValueW(data.data(), key, reinterpret_cast<void**>(&description), &length));
+  ASSERT_TRUE(::VerQueryValueW(
+      data.data(), key, reinterpret_cast<void**>(&description), &length));
   EXPECT_EQ("Velkrane", Narrow(description));
 }
 
@@ -66,9 +69,11 @@ TEST(ProgramResources, IconFirstAndManifest) {
   ::EnumResourceNamesW(program, RT_GROUP_ICON, &FirstName,
                        reinterpret_cast<LONG_PTR>(&first_icon));
   EXPECT_EQ(1, first_icon);
-  const HRSRC manifest = ::FindResourceW(program, MAKEINTRESOURCEW(1), RT_MANIFEST);
+  const HRSRC manifest =
+      ::FindResourceW(program, MAKEINTRESOURCEW(1), RT_MANIFEST);
   ASSERT_NE(nullptr, manifest);
-  const auto* text = static_cast<const char*>(::LockResource(::LoadResource(program, manifest)));
+  const auto* text = static_cast<const char*>(
+      ::LockResource(::LoadResource(program, manifest)));
   const std::string body(text, ::SizeofResource(program, manifest));
   EXPECT_NE(std::string::npos, body.find("Microsoft.Windows.Common-Controls"));
   EXPECT_NE(std::string::npos, body.find("version=\"6.0.0.0\""));

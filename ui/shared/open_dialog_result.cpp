@@ -41,7 +41,8 @@ std::vector<std::basic_string<Char>> SplitOpenDialogResult(const Char* buffer,
   }
   std::vector<String> paths;
   paths.reserve(parts.size() - 1);
-  for (std::size_t i = 1; i < parts.size(); ++i) paths.push_back(folder + parts[i]);
+  for (std::size_t i = 1; i < parts.size(); ++i)
+    paths.push_back(folder + parts[i]);
   return paths;
 }
 

@@ -1,5 +1,7 @@
 #include "ui/win32/MainUnit.h"
 
+#include <windows.h>
+
 #include <cderr.h>
 #include <commctrl.h>
 #include <commdlg.h>
@@ -21,7 +23,8 @@ namespace {
 const wchar_t kFormClass[] = L"TMainForm";
 const wchar_t kPanelClass[] = L"VelkranePanel";
 const char kCreateWindowFailed[] = "Cannot create the main window: ";
-const char kCreateControlFailed[] = "Cannot create a control of the main window: ";
+const char kCreateControlFailed[] =
+    "Cannot create a control of the main window: ";
 const char kOpenDialogFailed[] = "The open-file dialog failed with code ";
 const char kListFailed[] = "Cannot add a file to the list.";
 const char kUnknownError[] = "Unknown error";
@@ -36,7 +39,8 @@ std::string LastErrorText() { return SystemMessage(::GetLastError()); }
 class FontDC {
  public:
   FontDC(HWND hwnd, HFONT font)
-      : hwnd_(hwnd), dc_(::GetDC(hwnd)),
+      : hwnd_(hwnd),
+        dc_(::GetDC(hwnd)),
         old_(dc_ ? ::SelectObject(dc_, font) : nullptr) {}
   ~FontDC() {
     if (!dc_) return;
@@ -125,10 +129,10 @@ void TMainForm::RegisterClasses(HINSTANCE instance) {
   form.hIcon = static_cast<HICON>(::LoadImageW(
       instance, MAKEINTRESOURCEW(IDI_VELKRANE), IMAGE_ICON,
       ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_SHARED));
-  form.hIconSm = static_cast<HICON>(::LoadImageW(
-      instance, MAKEINTRESOURCEW(IDI_VELKRANE), IMAGE_ICON,
-      ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
-      LR_SHARED));
+  form.hIconSm = static_cast<HICON>(
+      ::LoadImageW(instance, MAKEINTRESOURCEW(IDI_VELKRANE), IMAGE_ICON,
+                   ::GetSystemMetrics(SM_CXSMICON),
+                   ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
   form.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
   form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   form.lpszClassName = kFormClass;
@@ -157,7 +161,8 @@ LRESULT CALLBACK TMainForm::WindowProc(HWND hwnd, UINT message, WPARAM wparam,
     form->hwnd_ = hwnd;
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
   } else {
-    form = reinterpret_cast<TMainForm*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    form =
+        reinterpret_cast<TMainForm*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   }
   if (!form) return ::DefWindowProcW(hwnd, message, wparam, lparam);
 
@@ -252,8 +257,8 @@ HWND TMainForm::CreateControl(HWND parent, const wchar_t* window_class,
                               DWORD ex_style, int left, int top, int width,
                               int height, int id) {
   const HWND control = ::CreateWindowExW(
-      ex_style, window_class, Widen(text).c_str(), WS_CHILD | WS_VISIBLE | style,
-      left, top, width, height, parent,
+      ex_style, window_class, Widen(text).c_str(),
+      WS_CHILD | WS_VISIBLE | style, left, top, width, height, parent,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
   if (!control) throw Error(kCreateControlFailed + LastErrorText());
   ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()),
@@ -263,9 +268,9 @@ HWND TMainForm::CreateControl(HWND parent, const wchar_t* window_class,
 
 HWND TMainForm::CreateLabel(const std::string& text, int left, int top,
                             int id) {
-  const HWND label = CreateControl(panel1_, L"STATIC", text,
-                                   SS_LEFT | SS_NOPREFIX, 0, left, top, 0,
-                                   kLabelHeight, id);
+  const HWND label =
+      CreateControl(panel1_, L"STATIC", text, SS_LEFT | SS_NOPREFIX, 0, left,
+                    top, 0, kLabelHeight, id);
   SizeLabelToText(label, text);
   return label;
 }
@@ -289,11 +294,11 @@ void TMainForm::CreateControls() {
   CreateControl(hwnd_, L"BUTTON", kDecodeText, WS_TABSTOP | BS_PUSHBUTTON, 0,
                 kButton1.left, kButton1.top, kButton1.width, kButton1.height,
                 kButton1Id);
-  lb_main_ = CreateControl(
-      hwnd_, L"LISTBOX", "",
-      WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-      WS_EX_CLIENTEDGE, kLBMain.left, kLBMain.top, kLBMain.width,
-      kLBMain.height, kLBMainId);
+  lb_main_ =
+      CreateControl(hwnd_, L"LISTBOX", "",
+                    WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+                    WS_EX_CLIENTEDGE, kLBMain.left, kLBMain.top, kLBMain.width,
+                    kLBMain.height, kLBMainId);
   // WM_SETFONT set the item height from the font; the layout wants 13.
   ::SendMessageW(lb_main_, LB_SETITEMHEIGHT, 0, kListItemHeight);
   CreateControl(hwnd_, L"BUTTON", kSelectText, WS_TABSTOP | BS_PUSHBUTTON, 0,
@@ -303,14 +308,14 @@ void TMainForm::CreateControls() {
                 kButton3.left, kButton3.top, kButton3.width, kButton3.height,
                 kButton3Id);
 
-  panel1_ = CreateControl(hwnd_, kPanelClass, "", WS_CLIPSIBLINGS, 0,
-                          kPanel1.left, kPanel1.top, kPanel1.width,
-                          kPanel1.height, kPanel1Id);
-  const HWND image = CreateControl(panel1_, L"STATIC", "", SS_ICON, 0,
-                                   kImage1.left, kImage1.top, kImage1.width,
-                                   kImage1.height, kImage1Id);
-  ::SendMessageW(image, STM_SETICON, reinterpret_cast<WPARAM>(header_icon_.get()),
-                 0);
+  panel1_ =
+      CreateControl(hwnd_, kPanelClass, "", WS_CLIPSIBLINGS, 0, kPanel1.left,
+                    kPanel1.top, kPanel1.width, kPanel1.height, kPanel1Id);
+  const HWND image =
+      CreateControl(panel1_, L"STATIC", "", SS_ICON, 0, kImage1.left,
+                    kImage1.top, kImage1.width, kImage1.height, kImage1Id);
+  ::SendMessageW(image, STM_SETICON,
+                 reinterpret_cast<WPARAM>(header_icon_.get()), 0);
   ::SetWindowPos(image, nullptr, kImage1.left, kImage1.top, kImage1.width,
                  kImage1.height, SWP_NOZORDER | SWP_NOACTIVATE);
   CreateLabel("", kL1Left, kL1Top, kL1Id);
@@ -356,8 +361,9 @@ void TMainForm::Button2Click() {
   if (!paths) return;
   ::SendMessageW(lb_main_, LB_RESETCONTENT, 0, 0);
   for (const std::string& path : *paths) {
-    const LRESULT at = ::SendMessageW(lb_main_, LB_ADDSTRING, 0,
-                                      reinterpret_cast<LPARAM>(Widen(path).c_str()));
+    const LRESULT at =
+        ::SendMessageW(lb_main_, LB_ADDSTRING, 0,
+                       reinterpret_cast<LPARAM>(Widen(path).c_str()));
     if (at == LB_ERR || at == LB_ERRSPACE) throw Error(kListFailed);
   }
 }

@@ -14,10 +14,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     return form.Run(show_command);
   } catch (const std::exception& e) {
     // Only start-up failures get here; the window's own errors stay in it.
-    ::MessageBoxW(nullptr,
-                  velkrane::Widen(velkrane::ErrorBoxText(e.what())).c_str(),
-                  velkrane::Widen(velkrane::kAppTitle).c_str(),
-                  MB_OK | MB_ICONSTOP);
+    ::MessageBoxW(
+        nullptr, velkrane::Widen(velkrane::ErrorBoxText(e.what())).c_str(),
+        velkrane::Widen(velkrane::kAppTitle).c_str(), MB_OK | MB_ICONSTOP);
     return 1;
   }
 }
