@@ -133,6 +133,7 @@ TEST_F(MainFormTest, ControlGeometry) {
     EXPECT_EQ(l.top, r.top);
     EXPECT_EQ(kLabelHeight, r.bottom - r.top);
     EXPECT_GT(r.right - r.left, 20);
+    EXPECT_LE(r.right, kPanel1.width - 1) << "cut off by the panel's bevel";
   }
   EXPECT_NE(0, ::SendMessageW(InPanel(kImage1Id), STM_GETICON, 0, 0))
       << "the header picture is missing";
@@ -260,6 +261,15 @@ TEST_F(MainFormTest, DecodeEmptyListShowsOnlyTheBox) {
   EXPECT_FALSE(watcher.boxes[0].any_icon);
   EXPECT_TRUE(status.texts.empty());
   EXPECT_EQ(ContactText(), Status(1));
+
+  // Centred on the screen, not on the window at 210, 179.
+  const RECT box = watcher.boxes[0].rect;
+  MONITORINFO screen = {sizeof screen, {}, {}, 0};
+  ::GetMonitorInfoW(::MonitorFromRect(&box, MONITOR_DEFAULTTOPRIMARY), &screen);
+  EXPECT_NEAR((screen.rcWork.left + screen.rcWork.right) / 2,
+              (box.left + box.right) / 2, 1);
+  EXPECT_NEAR((screen.rcWork.top + screen.rcWork.bottom) / 2,
+              (box.top + box.bottom) / 2, 1);
 }
 
 // Two sources in one folder: a.X3F with its tail at 60 and junk behind it,

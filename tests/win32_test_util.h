@@ -23,6 +23,7 @@ struct SeenBox {
   std::string text;
   bool stop_icon = false;
   bool any_icon = false;
+  RECT rect = {};
 };
 
 inline std::string WindowText(HWND hwnd) {
@@ -90,6 +91,7 @@ class BoxWatcher {
       SeenBox box;
       box.caption = WindowText(hwnd);
       box.text = WindowText(::GetDlgItem(hwnd, 0xFFFF));
+      ::GetWindowRect(hwnd, &box.rect);
       ::EnumChildWindows(hwnd, &BoxWatcher::FindIcon,
                          reinterpret_cast<LPARAM>(&box));
       self->boxes.push_back(box);
