@@ -174,4 +174,25 @@ void KernelCopy(const std::string& source, const std::string& target,
   out.Close();
 }
 
+void ReadBackward(const std::string& source, std::int64_t from, std::int64_t to,
+                  std::size_t block) {
+  FileDescriptor in = OpenForReading(source);
+  Bytes buffer(block);
+  for (std::int64_t end = to; end > from;) {
+    const std::int64_t start =
+        std::max<std::int64_t>(end - static_cast<std::int64_t>(block), from);
+    auto* data = buffer.data();
+    auto size = static_cast<std::size_t>(end - start);
+    for (std::int64_t at = start; size > 0;) {
+      const ssize_t got = ::pread(in.Get(), data, size, at);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) Fail("cannot read", source);
+      data += got;
+      at += got;
+      size -= static_cast<std::size_t>(got);
+    }
+    end = start;
+  }
+}
+
 }  // namespace velkrane::bench

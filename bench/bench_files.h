@@ -60,4 +60,9 @@ std::int64_t NaiveRepair(const std::string& source, const std::string& target);
 void KernelCopy(const std::string& source, const std::string& target,
                 std::int64_t length);
 
+/// Only reads bytes [from, to) of `source` into memory, backward in blocks of
+/// `block` bytes: what any search of that stretch must at least do.
+void ReadBackward(const std::string& source, std::int64_t from, std::int64_t to,
+                  std::size_t block);
+
 }  // namespace velkrane::bench

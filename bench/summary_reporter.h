@@ -9,13 +9,14 @@
 namespace velkrane::bench {
 
 /// The console table, then the ratios computed from the medians of the same
-/// run. Benchmarks are named "<case>/<way>", way being kOurs, kNaive or
-/// kKernel.
+/// run. Benchmarks are named "<case>/<way>", way being kOurs, kNaive, kKernel
+/// or kReadOnly (only reading the bytes the search has to look at).
 class SummaryReporter : public benchmark::ConsoleReporter {
  public:
   static const char kOurs[];
   static const char kNaive[];
   static const char kKernel[];
+  static const char kReadOnly[];
 
   /// Printed under the ratios (the peak memory check).
   void AddNote(const std::string& note) { notes_.push_back(note); }
@@ -24,14 +25,18 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   void Finalize() override;
 
  private:
+  enum Clock { kReal, kCpu };
+
   struct Times {
-    double median = -1;  // from the "median" aggregate, when reported
-    std::vector<double> samples;
-    double Median() const;
+    // From the "median" aggregate when reported, else from the repetitions.
+    double median[2] = {-1, -1};
+    std::vector<double> samples[2];
+    double Median(Clock clock) const;
   };
 
-  void PrintRatios(std::ostream& out) const;
-  double MedianOf(const std::string& name, const std::string& way) const;
+  void PrintRatios(std::ostream& out, Clock clock) const;
+  double MedianOf(const std::string& name, const std::string& way,
+                  Clock clock) const;
 
   std::vector<std::string> cases_;  // in the order first reported
   std::map<std::string, Times> times_;
