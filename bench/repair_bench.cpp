@@ -51,8 +51,6 @@ constexpr RepairCase kCases[] = {
     {"source_60MB", 60000000, kLoadLimit - kJunk, 45000000},
 };
 
-constexpr std::size_t kFarTailIndex = 3;
-
 constexpr int kBatchFiles = 200;
 constexpr std::int64_t kBatchFileSize = 12000000;
 constexpr std::int64_t kBatchLength = kBatchFileSize - kJunk;
@@ -214,6 +212,7 @@ void RunCase(benchmark::State& state, const RepairCase& c,
     std::string message;
     std::string target;
     std::function<void()> work;
+    std::int64_t bytes = c.length;
     if (way == SummaryReporter::kOurs) {
       target = files.ours;
       work = [&] { PostProcessFile(files.source, files.ours, message); };
@@ -224,9 +223,11 @@ void RunCase(benchmark::State& state, const RepairCase& c,
       target = files.kernel;
       work = [&] { KernelCopy(files.source, files.kernel, c.length); };
     } else {
-      work = [&] {
-        ReadBackward(files.source, c.length - kTailLength,
-                     std::min(c.size, kLoadLimit), kSearchBlockSize);
+      const std::int64_t window = std::min(c.size, kLoadLimit);
+      bytes = window - (c.length - kTailLength);
+      work = [&, window] {
+        ReadBackward(files.source, c.length - kTailLength, window,
+                     kSearchBlockSize);
       };
     }
     for (auto _ : state) {
@@ -238,7 +239,7 @@ void RunCase(benchmark::State& state, const RepairCase& c,
     Require(way != SummaryReporter::kOurs ||
                 message == kTailFoundPrefix + std::string("ours.X3F"),
             "PostProcessFile said " + message);
-    state.SetBytesProcessed(state.iterations() * c.length);
+    state.SetBytesProcessed(state.iterations() * bytes);
   } catch (const std::exception& e) {
     state.SkipWithError(e.what());
   }
@@ -296,7 +297,9 @@ void RegisterAll() {
   }
   // Where the tail is far from the end, reading what lies behind it is a
   // floor under any search; it shows how close to that the search gets.
-  add(kCases[kFarTailIndex], SummaryReporter::kReadOnly);
+  for (const RepairCase& c : kCases) {
+    if (std::string(c.name) == "far_tail") add(c, SummaryReporter::kReadOnly);
+  }
   for (const std::string way : {SummaryReporter::kOurs, SummaryReporter::kKernel}) {
     benchmark::RegisterBenchmark(
         (std::string(kBatchCase) + "/" + way).c_str(),

@@ -45,9 +45,15 @@ void SummaryReporter::ReportRuns(const std::vector<Run>& runs) {
     const std::string::size_type slash = name.rfind('/');
     if (slash == std::string::npos) continue;
     const std::string case_name = name.substr(0, slash);
-    if (std::find(cases_.begin(), cases_.end(), case_name) == cases_.end()) {
-      cases_.push_back(case_name);
+    const auto known = std::find_if(
+        cases_.begin(), cases_.end(),
+        [&](const auto& entry) { return entry.second == case_name; });
+    if (known == cases_.end()) {
+      cases_.emplace_back(run.family_index, case_name);
+    } else {
+      known->first = std::min(known->first, run.family_index);
     }
+    std::sort(cases_.begin(), cases_.end());
     Times& times = times_[name];
     if (run.run_type == Run::RT_Iteration) {
       times.samples[kReal].push_back(run.GetAdjustedRealTime());
@@ -78,7 +84,8 @@ void SummaryReporter::PrintRatios(std::ostream& out, Clock clock) const {
   out << line;
   bool kernel_met = true, naive_met = true, far_tail_met = true;
   bool far_tail_seen = false;
-  for (const std::string& name : cases_) {
+  for (const auto& entry : cases_) {
+    const std::string& name = entry.second;
     const double ours = MedianOf(name, kOurs, clock);
     const double naive = MedianOf(name, kNaive, clock);
     const double kernel = MedianOf(name, kKernel, clock);
@@ -102,7 +109,8 @@ void SummaryReporter::PrintRatios(std::ostream& out, Clock clock) const {
                   ms(kernel).c_str(), over_kernel.c_str(), naive_over.c_str());
     out << line;
   }
-  for (const std::string& name : cases_) {
+  for (const auto& entry : cases_) {
+    const std::string& name = entry.second;
     const double read = MedianOf(name, kReadOnly, clock);
     const double kernel = MedianOf(name, kKernel, clock);
     if (read <= 0 || kernel <= 0) continue;

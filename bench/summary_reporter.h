@@ -2,8 +2,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velkrane::bench {
@@ -38,7 +40,8 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   double MedianOf(const std::string& name, const std::string& way,
                   Clock clock) const;
 
-  std::vector<std::string> cases_;  // in the order first reported
+  // Cases in the order they were registered, whatever order they ran in.
+  std::vector<std::pair<std::int64_t, std::string>> cases_;
   std::map<std::string, Times> times_;
   std::vector<std::string> notes_;
 };
