@@ -24,6 +24,13 @@ constexpr std::size_t kNaiveBlockSize = 61440;
   throw std::runtime_error(what + " " + path + ": " + std::strerror(errno));
 }
 
+// A call that moved no bytes but set no error: the file ended early.
+[[noreturn]] void FailShort(ssize_t result, const std::string& what,
+                            const std::string& path) {
+  if (result < 0) Fail(what, path);
+  throw std::runtime_error(what + " " + path + ": it ended early");
+}
+
 bool SignatureAt(const Bytes& bytes, std::size_t pos) {
   return pos + kSignatureSize <= bytes.size() &&
          std::memcmp(bytes.data() + pos, kSignature, kSignatureSize) == 0;
@@ -47,7 +54,7 @@ void ReadFully(int fd, unsigned char* data, std::size_t size,
   while (size > 0) {
     const ssize_t got = ::read(fd, data, size);
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) Fail("cannot read", path);
+    if (got <= 0) FailShort(got, "cannot read", path);
     data += got;
     size -= static_cast<std::size_t>(got);
   }
@@ -58,7 +65,7 @@ void WriteFully(int fd, const unsigned char* data, std::size_t size,
   while (size > 0) {
     const ssize_t put = ::write(fd, data, size);
     if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) Fail("cannot write", path);
+    if (put <= 0) FailShort(put, "cannot write", path);
     data += put;
     size -= static_cast<std::size_t>(put);
   }
@@ -169,7 +176,7 @@ void KernelCopy(const std::string& source, const std::string& target,
         ::copy_file_range(in.Get(), &from, out.Get(), &to,
                           static_cast<std::size_t>(length - from), 0);
     if (copied < 0 && errno == EINTR) continue;
-    if (copied <= 0) Fail("cannot copy", source);
+    if (copied <= 0) FailShort(copied, "cannot copy", source);
   }
   out.Close();
 }
@@ -186,7 +193,7 @@ void ReadBackward(const std::string& source, std::int64_t from, std::int64_t to,
     for (std::int64_t at = start; size > 0;) {
       const ssize_t got = ::pread(in.Get(), data, size, at);
       if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) Fail("cannot read", source);
+      if (got <= 0) FailShort(got, "cannot read", source);
       data += got;
       at += got;
       size -= static_cast<std::size_t>(got);

@@ -379,6 +379,7 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     samples = nullptr;
+    if (reporter.HadErrors()) return 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "velkrane_bench: %s\n", e.what());
     return 1;

@@ -40,7 +40,10 @@ double SummaryReporter::Times::Median(Clock clock) const {
 void SummaryReporter::ReportRuns(const std::vector<Run>& runs) {
   ConsoleReporter::ReportRuns(runs);
   for (const Run& run : runs) {
-    if (run.error_occurred) continue;
+    if (run.error_occurred) {
+      had_errors_ = true;
+      continue;
+    }
     const std::string& name = run.run_name.function_name;
     const std::string::size_type slash = name.rfind('/');
     if (slash == std::string::npos) continue;

@@ -23,6 +23,9 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   /// Printed under the ratios (the peak memory check).
   void AddNote(const std::string& note) { notes_.push_back(note); }
 
+  /// True when a benchmark stopped with an error (its output was wrong).
+  bool HadErrors() const { return had_errors_; }
+
   void ReportRuns(const std::vector<Run>& runs) override;
   void Finalize() override;
 
@@ -44,6 +47,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   std::vector<std::pair<std::int64_t, std::string>> cases_;
   std::map<std::string, Times> times_;
   std::vector<std::string> notes_;
+  bool had_errors_ = false;
 };
 
 }  // namespace velkrane::bench
