@@ -34,7 +34,8 @@ double SummaryReporter::Times::Median(Clock clock) const {
   std::vector<double> sorted = samples[clock];
   std::sort(sorted.begin(), sorted.end());
   const std::size_t half = sorted.size() / 2;
-  return sorted.size() % 2 ? sorted[half] : (sorted[half - 1] + sorted[half]) / 2;
+  return sorted.size() % 2 ? sorted[half]
+                           : (sorted[half - 1] + sorted[half]) / 2;
 }
 
 void SummaryReporter::ReportRuns(const std::vector<Run>& runs) {
@@ -121,11 +122,11 @@ void SummaryReporter::PrintRatios(std::ostream& out, Clock clock) const {
         << Format("%.3f", read) << " ms, so no search plus (b) can go below "
         << Format("%.2f", (kernel + read) / kernel) << " x (b)\n";
   }
-  out << "Targets: ours/(b) <= " << kMaxOverKernel << " everywhere: "
-      << Verdict(kernel_met) << "; (a)/ours > 1 everywhere: "
-      << Verdict(naive_met) << "; (a)/ours >= " << kMinNaiveOverOursFarTail
-      << " on " << kFarTailCase << ": "
-      << (far_tail_seen ? Verdict(far_tail_met) : "not run") << "\n";
+  out << "Targets: ours/(b) <= " << kMaxOverKernel
+      << " everywhere: " << Verdict(kernel_met)
+      << "; (a)/ours > 1 everywhere: " << Verdict(naive_met)
+      << "; (a)/ours >= " << kMinNaiveOverOursFarTail << " on " << kFarTailCase
+      << ": " << (far_tail_seen ? Verdict(far_tail_met) : "not run") << "\n";
 }
 
 void SummaryReporter::Finalize() {
