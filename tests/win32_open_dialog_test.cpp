@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,30 +65,37 @@ class OpenDialogTest : public ::testing::Test {
   std::unique_ptr<TMainForm> form_;
 };
 
-TEST_F(OpenDialogTest, TwoQuotedNamesBecomeFullPathsInOrder) {
-  BoxWatcher watcher;
-  int step = 0;
-  watcher.on_dialog = [&](HWND dialog) {
-    if (step == 0) {
-      // No initial folder is set, so go to ours first, as a user would.
-      TypeAndOpen(dialog, dir_.Path());
-      step = 1;
+// Goes to `folder` first, since no initial folder is set, as a user would;
+// once the dialog shows it, types `names` and presses Open.
+std::function<bool(HWND)> OpenIn(const std::string& folder,
+                                 const std::string& names) {
+  auto moved = std::make_shared<bool>(false);
+  return [=](HWND dialog) {
+    if (!*moved) {
+      TypeAndOpen(dialog, folder);
+      *moved = true;
       return false;
     }
-    if (FolderOf(dialog).empty() ||
-        !std::filesystem::equivalent(PathOf(FolderOf(dialog)),
-                                     PathOf(dir_.Path()))) {
+    const std::string shown = FolderOf(dialog);
+    std::error_code ignored;
+    if (shown.empty() ||
+        !std::filesystem::equivalent(PathOf(shown), PathOf(folder), ignored)) {
       return false;
     }
-    TypeAndOpen(dialog, "\"two.X3F\" \"one.X3F\"");
+    TypeAndOpen(dialog, names);
     return true;
   };
+}
+
+TEST_F(OpenDialogTest, TwoQuotedNamesBecomeFullPathsInOrder) {
+  BoxWatcher watcher;
+  watcher.on_dialog = OpenIn(dir_.Path(), "\"two.X3F\" \"one.X3F\"");
   ::SendMessageW(Control(kButton2Id), BM_CLICK, 0, 0);
 
   const auto entries = ListEntries(Control(kLBMainId));
   ASSERT_EQ(2u, entries.size());
   const char* want[] = {"two.X3F", "one.X3F"};
-  for (std::size_t i = 0; i < 2; ++i) {
+  for (std::size_t i = 0; i < std::size(want); ++i) {
     EXPECT_TRUE(std::filesystem::equivalent(PathOf(entries[i]),
                                             PathOf(dir_.File(want[i]))))
         << entries[i];
@@ -96,25 +105,43 @@ TEST_F(OpenDialogTest, TwoQuotedNamesBecomeFullPathsInOrder) {
   EXPECT_TRUE(watcher.boxes.empty());
 }
 
-TEST_F(OpenDialogTest, CancelKeepsTheList) {
-  // One file picked by its full path first, then the dialog is cancelled.
-  BoxWatcher watcher;
-  watcher.on_dialog = [&](HWND dialog) {
-    TypeAndOpen(dialog, dir_.File("three.X3F"));
-    return true;
+TEST_F(OpenDialogTest, CancelOrOversizedSelectionKeepsTheList) {
+  // 360 names of 190 characters: about 69,000 characters of result, more
+  // than the 65,519 the buffer holds, while each path stays under MAX_PATH.
+  ScopedTempDir many;
+  std::string names;
+  for (int i = 0; i < 360; ++i) {
+    std::string name =
+        std::to_string(1000 + i) + std::string(182, 'n') + ".X3F";
+    testing::WriteFile(many.File(name), testing::BytesOf("x"));
+    names += "\"" + name + "\" ";
+  }
+  const struct {
+    std::function<bool(HWND)> action;
+    const char* what;
+  } cases[] = {
+      {[](HWND dialog) {
+         ::PostMessageW(::GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+         return true;
+       },
+       "cancel"},
+      {OpenIn(many.Path(), names), "selection larger than the buffer"},
   };
+
+  BoxWatcher watcher;
+  watcher.on_dialog = OpenIn(dir_.Path(), "three.X3F");
   ::SendMessageW(Control(kButton2Id), BM_CLICK, 0, 0);
   const auto before = ListEntries(Control(kLBMainId));
   ASSERT_EQ(1u, before.size());
   EXPECT_TRUE(std::filesystem::equivalent(PathOf(before[0]),
                                           PathOf(dir_.File("three.X3F"))));
 
-  watcher.on_dialog = [](HWND dialog) {
-    ::PostMessageW(::GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
-    return true;
-  };
-  ::SendMessageW(Control(kButton2Id), BM_CLICK, 0, 0);
-  EXPECT_EQ(before, ListEntries(Control(kLBMainId)));
+  for (const auto& c : cases) {
+    watcher.on_dialog = c.action;
+    ::SendMessageW(Control(kButton2Id), BM_CLICK, 0, 0);
+    EXPECT_EQ(before, ListEntries(Control(kLBMainId))) << c.what;
+    EXPECT_TRUE(watcher.boxes.empty()) << c.what << ": no error box";
+  }
 }
 
 }  // namespace

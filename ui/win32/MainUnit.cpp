@@ -29,6 +29,9 @@ const char kOpenDialogFailed[] = "The open-file dialog failed with code ";
 const char kListFailed[] = "Cannot add a file to the list.";
 const char kUnknownError[] = "Unknown error";
 
+// Room behind the open-file dialog's buffer for a dialog that overruns it.
+constexpr std::size_t kOverrunGuardChars = 16 * kOpenBufferChars;
+
 // Tahoma 8 point at the 96 dots per inch the layout is drawn for.
 constexpr int kFontHeight = -11;
 
@@ -61,14 +64,17 @@ class FontDC {
 
 std::optional<std::vector<std::string>> RunOpenDialog(HWND owner) {
   const std::wstring filter = Widen(NullSeparatedFilter());
-  std::vector<wchar_t> buffer(kOpenBufferChars, L'\0');
+  // Wine's dialog copies a multi-selection past nMaxFile instead of refusing
+  // it; the guard keeps such a copy inside our buffer, and a result that is
+  // not ended within nMaxFile is refused below, as Windows refuses it.
+  std::vector<wchar_t> buffer(kOpenBufferChars + kOverrunGuardChars, L'\0');
   OPENFILENAMEW dialog = {};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = owner;
   dialog.lpstrFilter = filter.c_str();
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = buffer.data();
-  dialog.nMaxFile = static_cast<DWORD>(buffer.size());
+  dialog.nMaxFile = kOpenBufferChars;
   dialog.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST |
                  OFN_HIDEREADONLY | OFN_ENABLESIZING;
   if (!::GetOpenFileNameW(&dialog)) {
@@ -77,7 +83,7 @@ std::optional<std::vector<std::string>> RunOpenDialog(HWND owner) {
     if (error == 0 || error == FNERR_BUFFERTOOSMALL) return std::nullopt;
     throw Error(kOpenDialogFailed + std::to_string(error));
   }
-  const auto wide = SplitOpenDialogResult(buffer.data(), buffer.size());
+  const auto wide = SplitOpenDialogResult(buffer.data(), kOpenBufferChars);
   if (wide.empty()) return std::nullopt;
   std::vector<std::string> paths;
   paths.reserve(wide.size());
