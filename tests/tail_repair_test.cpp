@@ -22,10 +22,11 @@ using testing::ReadFile;
 using testing::ScopedTempDir;
 using testing::WriteFile;
 
-// The plain rule: every position from n-4 down to 7.
-std::int64_t ReferenceTail(const Bytes& bytes) {
+// The plain rule: every position from n-4 down to `lowest` (7 for a file).
+std::int64_t ReferenceTail(const Bytes& bytes,
+                           std::int64_t lowest = kLowestTailPosition) {
   const auto n = static_cast<std::int64_t>(bytes.size());
-  for (std::int64_t p = n - 4; p >= kLowestTailPosition; --p) {
+  for (std::int64_t p = n - 4; p >= lowest; --p) {
     if (IsTailSignatureAt(bytes.data(), static_cast<std::size_t>(p))) return p;
   }
   return kNoTail;
@@ -82,15 +83,26 @@ TEST(TailSearch, CandidatePositions) {
   }
 }
 
-TEST(TailSearch, SkipsNeverJumpOverASignature) {
-  // Every mix of the signature's own letters stresses the skip table.
+TEST(TailSearch, MatchesThePlainRuleOnRandomMixes) {
+  // Mixes of the signature's own letters, dense and sparse, long enough to
+  // span several filtered stretches and to end inside a partial one.
   std::minstd_rand random(7);
-  const char alphabet[] = "PROX";
+  const std::string dense = "PROX";
+  const std::string sparse = "PROXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXX";
   for (int round = 0; round < 20000; ++round) {
-    Bytes bytes(8 + random() % 40);
-    for (auto& b : bytes) b = static_cast<unsigned char>(alphabet[random() % 4]);
-    ASSERT_EQ(ReferenceTail(bytes), FindLastSignature(bytes.data(), bytes.size(), 7))
-        << std::string(bytes.begin(), bytes.end());
+    const std::string& alphabet = round % 2 ? sparse : dense;
+    Bytes bytes(8 + random() % 600);
+    for (auto& b : bytes) {
+      b = static_cast<unsigned char>(alphabet[random() % alphabet.size()]);
+    }
+    // Sparse bytes rarely spell the signature themselves; plant a few.
+    for (int planted = round % 3; planted > 0 && alphabet == sparse; --planted) {
+      Plant(bytes, random() % (bytes.size() - 3));
+    }
+    const std::size_t lowest = random() % 12;
+    ASSERT_EQ(ReferenceTail(bytes, static_cast<std::int64_t>(lowest)),
+              FindLastSignature(bytes.data(), bytes.size(), lowest))
+        << std::string(bytes.begin(), bytes.end()) << " lowest " << lowest;
   }
 }
 
