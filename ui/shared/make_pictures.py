@@ -1,16 +1,24 @@
 #!/usr/bin/env python3
-"""Draws Velkrane's pictures and writes them as XPM files.
+"""Draws Velkrane's pictures once for both front ends.
 
-header_*.xpm: the picture in the window's header, a photo page whose tail
-is cut off along a dashed line. program_*.xpm: the program icon, a lens on a
-blue tile with the same cut. stop_32.xpm: the error box's stop sign.
-Run from this folder; the XPM files are committed, so the build needs no
-Python.
+The header picture (a photo page whose tail is cut off along a red dashed
+line) and the program icon (a lens on a blue tile with an orange cut) are
+written as XPM files for the FLTK window and as .ico files for the Windows
+window, so the two windows show the same pictures. stop_32.xpm is the FLTK
+error box's stop sign; Windows shows its own stop icon, so it has no .ico.
+The outputs are committed, so the build needs no Python; run this after
+changing a picture, from any folder.
 """
 
 import math
+import os
+import struct
 
 SUPER = 8  # samples per pixel along each axis
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+XPM_DIR = os.path.join(HERE, os.pardir, "fltk", "icons")
+ICO_DIR = os.path.join(HERE, os.pardir, "win32")
 
 
 def rounded_rect(x0, y0, x1, y1, r):
@@ -58,13 +66,15 @@ def minus(a, b):
 
 def render(size, layers):
     """layers: (shape, colour) in the 0..1 unit square, painted in order;
-    colour is an (r, g, b) tuple or a function of (x, y)."""
+    colour is an (r, g, b) tuple or a function of (x, y).
+    Returns rows of (colour, coverage): the mean colour of the covered samples
+    (None where nothing is painted) and the covered fraction, 0..1."""
     pixels = []
     for py in range(size):
         row = []
         for px in range(size):
             acc = [0.0, 0.0, 0.0]
-            cover = 0.0
+            cover = 0
             for sy in range(SUPER):
                 for sx in range(SUPER):
                     x = (px + (sx + 0.5) / SUPER) / size
@@ -77,12 +87,22 @@ def render(size, layers):
                         cover += 1
                         for i in range(3):
                             acc[i] += colour[i]
-            if cover * 2 < SUPER * SUPER:
-                row.append(None)
+            if cover == 0:
+                row.append((None, 0.0))
             else:
-                row.append(tuple(int(round(c / cover / 17.0)) * 17 for c in acc))
+                row.append((tuple(c / cover for c in acc),
+                            cover / float(SUPER * SUPER)))
         pixels.append(row)
     return pixels
+
+
+def xpm_pixels(rendered):
+    """XPM has no partial transparency: a pixel is shown when at least half
+    of it is covered, and colours are rounded to steps of 17 to keep the
+    palette short."""
+    return [[None if colour is None or cover < 0.5 else
+             tuple(int(round(c / 17.0)) * 17 for c in colour)
+             for colour, cover in row] for row in rendered]
 
 
 def write_xpm(path, name, pixels):
@@ -110,6 +130,45 @@ def write_xpm(path, name, pixels):
     lines.append("};")
     with open(path, "w") as out:
         out.write("\n".join(lines) + "\n")
+
+
+def dib(rendered):
+    """One icon image: BITMAPINFOHEADER, 32-bit BGRA rows bottom-up, AND mask.
+    The coverage is the alpha, so edges stay smooth where alpha is honoured;
+    the mask is for the places that only look at it."""
+    size = len(rendered)
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0,
+                         0, 0)
+    colour = bytearray()
+    mask_stride = ((size + 31) // 32) * 4
+    mask = bytearray()
+    for row in reversed(rendered):
+        bits = bytearray(mask_stride)
+        for i, (rgb, cover) in enumerate(row):
+            alpha = int(round(cover * 255))
+            if rgb is None or alpha == 0:
+                colour += bytes((0, 0, 0, 0))
+            else:
+                r, g, b = (min(255, int(round(c))) for c in rgb)
+                colour += bytes((b, g, r, alpha))
+            if alpha < 128:
+                bits[i // 8] |= 0x80 >> (i % 8)
+        mask += bits
+    return header + bytes(colour) + bytes(mask)
+
+
+def write_ico(path, renders):
+    """renders: {size: rendered image}, written smallest first."""
+    sizes = sorted(renders)
+    images = [dib(renders[s]) for s in sizes]
+    out = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for size, image in zip(sizes, images):
+        out += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32,
+                           len(image), offset)
+        offset += len(image)
+    with open(path, "wb") as f:
+        f.write(out + b"".join(images))
 
 
 def lerp(a, b, t):
@@ -181,13 +240,18 @@ def stop_layers():
 
 
 def main():
-    for size in (16, 32):
-        write_xpm("header_%d.xpm" % size, "kHeaderIcon%d" % size,
-                  render(size, header_layers()))
-    for size in (16, 32, 48):
-        write_xpm("program_%d.xpm" % size, "kProgramIcon%d" % size,
-                  render(size, program_layers()))
-    write_xpm("stop_32.xpm", "kStopIcon32", render(32, stop_layers()))
+    header = {s: render(s, header_layers()) for s in (16, 32)}
+    program = {s: render(s, program_layers()) for s in (16, 32, 48)}
+    for size, image in header.items():
+        write_xpm(os.path.join(XPM_DIR, "header_%d.xpm" % size),
+                  "kHeaderIcon%d" % size, xpm_pixels(image))
+    for size, image in program.items():
+        write_xpm(os.path.join(XPM_DIR, "program_%d.xpm" % size),
+                  "kProgramIcon%d" % size, xpm_pixels(image))
+    write_xpm(os.path.join(XPM_DIR, "stop_32.xpm"), "kStopIcon32",
+              xpm_pixels(render(32, stop_layers())))
+    write_ico(os.path.join(ICO_DIR, "velkrane.ico"), program)
+    write_ico(os.path.join(ICO_DIR, "header.ico"), header)
 
 
 if __name__ == "__main__":
