@@ -18,6 +18,18 @@ std::string::size_type AfterLastSeparator(const std::string& path) {
   return 0;
 }
 
+std::uint64_t RandomBits() {
+  static std::random_device device;
+  // Mixed with the clock, since some random_device implementations are
+  // deterministic.
+  const auto ticks = static_cast<std::uint64_t>(
+      std::chrono::high_resolution_clock::now().time_since_epoch().count());
+  return ((static_cast<std::uint64_t>(device()) << 32) | device()) ^
+         (ticks * 0x9E3779B97F4A7C15ull);
+}
+
+std::uint64_t (*name_bits)() = RandomBits;
+
 }  // namespace
 
 std::string DirectoryPart(const std::string& path) {
@@ -38,18 +50,15 @@ std::string WithTrailingSeparator(const std::string& folder) {
 }
 
 std::string TemporaryPathFor(const std::string& target) {
-  static std::random_device device;
-  // Mixed with the clock, since some random_device implementations are
-  // deterministic.
-  const auto ticks = static_cast<std::uint64_t>(
-      std::chrono::high_resolution_clock::now().time_since_epoch().count());
-  const std::uint64_t bits =
-      ((static_cast<std::uint64_t>(device()) << 32) | device()) ^
-      (ticks * 0x9E3779B97F4A7C15ull);
+  const std::uint64_t bits = name_bits();
   char suffix[32];
   std::snprintf(suffix, sizeof suffix, ".%016llx.tmp",
                 static_cast<unsigned long long>(bits));
   return DirectoryPart(target) + "." + FileNamePart(target) + suffix;
+}
+
+void SetTemporaryNameBitsForTesting(std::uint64_t (*bits)()) {
+  name_bits = bits ? bits : RandomBits;
 }
 
 void CreateFolders(const std::string& path) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace velkrane {
@@ -17,5 +18,9 @@ std::string WithTrailingSeparator(const std::string& folder);
 /// A fresh, unpredictable name in the target's own folder for the temporary
 /// file that is later moved over the target.
 std::string TemporaryPathFor(const std::string& target);
+
+/// Replaces the random part of temporary names with `bits()`, so that a test
+/// can plant a file at the name the next write will try; nullptr restores it.
+void SetTemporaryNameBitsForTesting(std::uint64_t (*bits)());
 
 }  // namespace velkrane

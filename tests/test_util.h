@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tailrepair/path_parts.h"
+
 namespace velkrane::testing {
 
 using Bytes = std::vector<unsigned char>;
@@ -98,5 +100,28 @@ inline std::vector<std::string> Listing(const std::string& folder) {
   }
   return names;
 }
+
+/// While it lives, temporary names count up from 0 instead of being random,
+/// so a test can plant a file at the name the next write tries first.
+class PredictableTemporaryNames {
+ public:
+  PredictableTemporaryNames() {
+    next_ = 0;
+    SetTemporaryNameBitsForTesting([] { return next_++; });
+  }
+  ~PredictableTemporaryNames() { SetTemporaryNameBitsForTesting(nullptr); }
+  PredictableTemporaryNames(const PredictableTemporaryNames&) = delete;
+  PredictableTemporaryNames& operator=(const PredictableTemporaryNames&) = delete;
+
+  /// The name the next write to `target` tries first.
+  std::string Next(const std::string& target) {
+    const std::string name = TemporaryPathFor(target);
+    --next_;
+    return name;
+  }
+
+ private:
+  static inline std::uint64_t next_ = 0;
+};
 
 }  // namespace velkrane::testing
