@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -115,6 +116,26 @@ TEST(PosixFiles, PlantedTemporaryNamesAreNeverFollowed) {
   EXPECT_EQ(Bytes{'v'}, ReadFile(victim));
   EXPECT_EQ(Bytes{'v'}, ReadFile(link));
   EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 58), ReadFile(dir.File("out.X3F")));
+}
+
+TEST(PosixFiles, CopyBetweenKindsOfFileSystemIsExact) {
+  // Between file systems of different kinds the kernel refuses its own copy
+  // (EXDEV) and the bytes go through our buffer instead; every one must land.
+  ScopedTempDir here;
+  if (!testing::fs::is_directory("/dev/shm")) GTEST_SKIP() << "no /dev/shm";
+  ScopedTempDir there("/dev/shm");
+  struct statfs from, to;
+  ASSERT_EQ(0, ::statfs(here.Path().c_str(), &from));
+  ASSERT_EQ(0, ::statfs(there.Path().c_str(), &to));
+  if (from.f_type == to.f_type) GTEST_SKIP() << "one kind of file system";
+
+  Bytes bytes = Filler(3000017);  // several copy blocks and a part block
+  Plant(bytes, bytes.size() - 300);
+  WriteFile(here.File("a.X3F"), bytes);
+  std::string message;
+  PostProcessFile(here.File("a.X3F"), there.File("a.X3F"), message);
+  EXPECT_EQ(Bytes(bytes.begin(), bytes.end() - 292), ReadFile(there.File("a.X3F")));
+  EXPECT_EQ(1u, Listing(there.Path()).size());
 }
 
 TEST(PosixFiles, InputFileReleasesItsDescriptor) {

@@ -27,10 +27,10 @@ inline std::string Utf8(const fs::path& path) {
 /// A new, empty folder that is removed with everything in it at scope exit.
 class ScopedTempDir {
  public:
-  ScopedTempDir() {
+  explicit ScopedTempDir(const fs::path& base = fs::temp_directory_path()) {
     std::random_device random;
     for (;;) {
-      path_ = fs::temp_directory_path() /
+      path_ = base /
               ("velkrane-test-" + std::to_string(random()) + std::to_string(random()));
       if (fs::create_directory(path_)) break;
     }
