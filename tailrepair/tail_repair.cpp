@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "tailrepair/error.h"
@@ -14,6 +15,7 @@ const char kTailFoundPrefix[] = "Post-processed successfully! - saved as ";
 const char kNoTailMessage[] = "Failed to post-process - no file tail found.";
 const char kStreamReadError[] = "Stream read error";
 const char kStreamWriteError[] = "Stream write error";
+const char kOutOfMemoryError[] = "Out of memory while expanding memory stream";
 
 namespace {
 
@@ -102,8 +104,10 @@ std::int64_t FindTailInFile(const InputFile& source, std::int64_t window,
   return kNoTail;
 }
 
-void PostProcessFile(const std::string& source, const std::string& target,
-                     std::string& message) {
+namespace {
+
+void Repair(const std::string& source, const std::string& target,
+            std::string& message) {
   const InputFile input(source);
   const std::int64_t window = std::min(input.Size(), kLoadLimit);
   if (window == 0) throw Error(kStreamReadError);
@@ -132,6 +136,19 @@ void PostProcessFile(const std::string& source, const std::string& target,
   if (!IsTailSignatureAt(end, 0)) throw Error(kStreamReadError);
   output.Commit();
   message = kTailFoundPrefix + FileNamePart(target);
+}
+
+}  // namespace
+
+void PostProcessFile(const std::string& source, const std::string& target,
+                     std::string& message) {
+  // The search and copy buffers are the only sizeable allocations; running out
+  // of memory for them is a failure of this file, told in words.
+  try {
+    Repair(source, target, message);
+  } catch (const std::bad_alloc&) {
+    throw Error(kOutOfMemoryError);
+  }
 }
 
 void SetAfterSearchHookForTesting(void (*hook)()) { after_search_hook = hook; }

@@ -7,6 +7,7 @@
 
 #include "tailrepair/error.h"
 #include "tailrepair/file_io.h"
+#include "allocation_limit.h"
 #include "test_util.h"
 
 namespace velkrane {
@@ -229,6 +230,30 @@ TEST(PostProcessFile, TargetHandling) {
   PostProcessFile(source, target, message);
   EXPECT_EQ(kNoTailMessage, message);
   EXPECT_EQ(Bytes(second.begin(), second.begin() + 78), ReadFile(target));
+  EXPECT_EQ(2u, Listing(dir.Path()).size());
+}
+
+TEST(PostProcessFile, NoMemoryForTheBuffers) {
+  ScopedTempDir dir;
+  Bytes bytes = Filler(300000);
+  Plant(bytes, 200000);
+  const std::string source = dir.File("a.X3F");
+  const std::string target = dir.File("b.X3F");
+  WriteFile(source, bytes);
+  const Bytes earlier = Filler(100, 5);
+  WriteFile(target, earlier);
+
+  std::string message = "kept";
+  try {
+    const testing::ScopedAllocationLimit limit(64 * 1024);
+    PostProcessFile(source, target, message);
+    ADD_FAILURE() << "no error";
+  } catch (const Error& e) {
+    EXPECT_STREQ(kOutOfMemoryError, e.what());
+  }
+  EXPECT_EQ("kept", message);
+  EXPECT_EQ(bytes, ReadFile(source));
+  EXPECT_EQ(earlier, ReadFile(target));
   EXPECT_EQ(2u, Listing(dir.Path()).size());
 }
 
