@@ -2,10 +2,10 @@
 
 #include <exception>
 
-#include "tailrepair/error.h"
-#include "tailrepair/file_io.h"
-#include "tailrepair/path_parts.h"
-#include "tailrepair/tail_repair.h"
+#include "fileio/error.h"
+#include "fileio/file_io.h"
+#include "fileio/path_parts.h"
+#include "x3f/tail_repair.h"
 
 namespace velkrane {
 

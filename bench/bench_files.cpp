@@ -9,7 +9,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "tailrepair/tail_repair.h"
+#include "x3f/tail_repair.h"
 
 namespace velkrane::bench {
 

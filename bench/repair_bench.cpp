@@ -23,7 +23,7 @@
 #include "bench/bench_files.h"
 #include "bench/peak_rss.h"
 #include "bench/summary_reporter.h"
-#include "tailrepair/tail_repair.h"
+#include "x3f/tail_repair.h"
 
 namespace velkrane::bench {
 namespace {

@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "tailrepair/error.h"
-#include "tailrepair/file_io.h"
-#include "tailrepair/tail_repair.h"
+#include "fileio/error.h"
+#include "fileio/file_io.h"
+#include "x3f/tail_repair.h"
 #include "recording_window.h"
 #include "test_util.h"
 

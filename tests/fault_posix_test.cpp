@@ -17,8 +17,8 @@
 #include <thread>
 
 #include "batch/batch_run.h"
-#include "tailrepair/error.h"
-#include "tailrepair/tail_repair.h"
+#include "fileio/error.h"
+#include "x3f/tail_repair.h"
 #include "recording_window.h"
 #include "test_util.h"
 

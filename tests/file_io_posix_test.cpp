@@ -9,10 +9,10 @@
 #include <gtest/gtest.h>
 
 #include "batch/batch_run.h"
-#include "tailrepair/error.h"
-#include "tailrepair/file_io.h"
-#include "tailrepair/path_parts.h"
-#include "tailrepair/tail_repair.h"
+#include "fileio/error.h"
+#include "fileio/file_io.h"
+#include "fileio/path_parts.h"
+#include "x3f/tail_repair.h"
 #include "test_util.h"
 
 namespace velkrane {

@@ -12,7 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "batch/batch_run.h"
-#include "tailrepair/tail_repair.h"
+#include "fileio/error.h"
+#include "x3f/tail_repair.h"
 #include "tests/fltk_window_test_util.h"
 #include "tests/fltk_wm_hints.h"
 #include "tests/test_util.h"

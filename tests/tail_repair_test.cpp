@@ -1,12 +1,12 @@
-#include "tailrepair/tail_repair.h"
+#include "x3f/tail_repair.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 
-#include "tailrepair/error.h"
-#include "tailrepair/file_io.h"
+#include "fileio/error.h"
+#include "fileio/file_io.h"
 #include "allocation_limit.h"
 #include "test_util.h"
 

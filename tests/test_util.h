@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tailrepair/path_parts.h"
+#include "fileio/path_parts.h"
 
 namespace velkrane::testing {
 

@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "batch/batch_run.h"
-#include "tailrepair/tail_repair.h"
+#include "fileio/error.h"
+#include "x3f/tail_repair.h"
 #include "tests/test_util.h"
 #include "tests/win32_test_util.h"
 #include "ui/shared/main_form_layout.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tailrepair/win32_text.h"
+#include "fileio/win32_text.h"
 
 namespace velkrane {
 namespace {

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "tailrepair/file_io.h"
-#include "tailrepair/tail_repair.h"
+#include "fileio/file_io.h"
+#include "x3f/tail_repair.h"
 
 namespace {
 

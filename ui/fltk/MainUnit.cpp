@@ -4,7 +4,7 @@
 
 #include <FL/Fl.H>
 
-#include "tailrepair/error.h"
+#include "fileio/error.h"
 #include "ui/fltk/icons.h"
 #include "ui/shared/main_form_layout.h"
 

@@ -1,6 +1,6 @@
 #include <FL/Fl_Native_File_Chooser.H>
 
-#include "tailrepair/error.h"
+#include "fileio/error.h"
 #include "ui/fltk/main_form_dialogs.h"
 #include "ui/fltk/message_box.h"
 #include "ui/shared/chooser_filter.h"

@@ -10,8 +10,8 @@
 #include <exception>
 #include <iterator>
 
-#include "tailrepair/error.h"
-#include "tailrepair/win32_text.h"
+#include "fileio/error.h"
+#include "fileio/win32_text.h"
 #include "ui/shared/main_form_layout.h"
 #include "ui/shared/open_dialog_result.h"
 #include "ui/win32/resource.h"

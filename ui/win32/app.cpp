@@ -4,7 +4,7 @@
 
 #include <exception>
 
-#include "tailrepair/win32_text.h"
+#include "fileio/win32_text.h"
 #include "ui/shared/main_form_layout.h"
 #include "ui/win32/MainUnit.h"
 

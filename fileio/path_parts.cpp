@@ -1,12 +1,12 @@
-#include "tailrepair/path_parts.h"
+#include "fileio/path_parts.h"
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <random>
 
-#include "tailrepair/error.h"
-#include "tailrepair/file_io.h"
+#include "fileio/error.h"
+#include "fileio/file_io.h"
 
 namespace velkrane {
 namespace {

@@ -4,11 +4,10 @@
 #include <utility>
 #include <vector>
 
-#include "tailrepair/error.h"
-#include "tailrepair/file_io.h"
-#include "tailrepair/path_parts.h"
-#include "tailrepair/tail_repair.h"
-#include "tailrepair/win32_text.h"
+#include "fileio/error.h"
+#include "fileio/file_io.h"
+#include "fileio/path_parts.h"
+#include "fileio/win32_text.h"
 
 namespace velkrane {
 

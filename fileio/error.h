@@ -5,6 +5,11 @@
 
 namespace velkrane {
 
+/// A read that ended early or failed, and a write that did not get all its
+/// bytes out (a full disk).
+inline constexpr char kStreamReadError[] = "Stream read error";
+inline constexpr char kStreamWriteError[] = "Stream write error";
+
 /// The one error type: its what() is the whole text a user may read.
 class Error : public std::runtime_error {
  public:

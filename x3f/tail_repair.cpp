@@ -1,20 +1,18 @@
-#include "tailrepair/tail_repair.h"
+#include "x3f/tail_repair.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
 #include <vector>
 
-#include "tailrepair/error.h"
-#include "tailrepair/file_io.h"
-#include "tailrepair/path_parts.h"
+#include "fileio/error.h"
+#include "fileio/file_io.h"
+#include "fileio/path_parts.h"
 
 namespace velkrane {
 
 const char kTailFoundPrefix[] = "Post-processed successfully! - saved as ";
 const char kNoTailMessage[] = "Failed to post-process - no file tail found.";
-const char kStreamReadError[] = "Stream read error";
-const char kStreamWriteError[] = "Stream write error";
 const char kOutOfMemoryError[] = "Out of memory while expanding memory stream";
 
 namespace {

@@ -17,8 +17,8 @@ import struct
 SUPER = 8  # samples per pixel along each axis
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-XPM_DIR = os.path.join(HERE, os.pardir, "fltk", "icons")
-ICO_DIR = os.path.join(HERE, os.pardir, "win32")
+XPM_DIR = os.path.join(HERE, os.pardir, "ui", "fltk", "icons")
+ICO_DIR = os.path.join(HERE, os.pardir, "ui", "win32")
 
 
 def rounded_rect(x0, y0, x1, y1, r):
@@ -242,9 +242,9 @@ def stop_layers():
 def main():
     header = {s: render(s, header_layers()) for s in (16, 32)}
     program = {s: render(s, program_layers()) for s in (16, 32, 48)}
-    for size, image in header.items():
-        write_xpm(os.path.join(XPM_DIR, "header_%d.xpm" % size),
-                  "kHeaderIcon%d" % size, xpm_pixels(image))
+    # The FLTK header shows the 32-pixel picture only; the .ico keeps both.
+    write_xpm(os.path.join(XPM_DIR, "header_32.xpm"), "kHeaderIcon32",
+              xpm_pixels(header[32]))
     for size, image in program.items():
         write_xpm(os.path.join(XPM_DIR, "program_%d.xpm" % size),
                   "kProgramIcon%d" % size, xpm_pixels(image))

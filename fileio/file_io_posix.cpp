@@ -8,10 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "tailrepair/error.h"
-#include "tailrepair/file_io.h"
-#include "tailrepair/path_parts.h"
-#include "tailrepair/tail_repair.h"
+#include "fileio/error.h"
+#include "fileio/file_io.h"
+#include "fileio/path_parts.h"
 
 namespace velkrane {
 

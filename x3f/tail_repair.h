@@ -20,8 +20,6 @@ constexpr std::size_t kSearchBlockSize = 256 * 1024;
 
 extern const char kTailFoundPrefix[];  // + file name of the target
 extern const char kNoTailMessage[];
-extern const char kStreamReadError[];
-extern const char kStreamWriteError[];
 extern const char kOutOfMemoryError[];
 
 /// True when data[pos..pos+3] reads "PROP". The caller keeps pos + 4 <= size.

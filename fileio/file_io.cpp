@@ -1,4 +1,4 @@
-#include "tailrepair/file_io.h"
+#include "fileio/file_io.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "tailrepair/win32_text.h"
+#include "fileio/win32_text.h"
 
 #include <algorithm>
 
