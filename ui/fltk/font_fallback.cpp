@@ -22,25 +22,18 @@ namespace velkrane {
 
 namespace {
 
-struct PatternDeleter {
-  void operator()(FcPattern* p) const noexcept { FcPatternDestroy(p); }
+/// Owns a fontconfig object and hands it to `Destroy` at the end.
+template <typename T, void (*Destroy)(T*)>
+struct FcDeleter {
+  void operator()(T* object) const noexcept { Destroy(object); }
 };
-using PatternPtr = std::unique_ptr<FcPattern, PatternDeleter>;
+template <typename T, void (*Destroy)(T*)>
+using FcOwned = std::unique_ptr<T, FcDeleter<T, Destroy>>;
 
-struct FontSetDeleter {
-  void operator()(FcFontSet* s) const noexcept { FcFontSetDestroy(s); }
-};
-using FontSetPtr = std::unique_ptr<FcFontSet, FontSetDeleter>;
-
-struct CharSetDeleter {
-  void operator()(FcCharSet* c) const noexcept { FcCharSetDestroy(c); }
-};
-using CharSetPtr = std::unique_ptr<FcCharSet, CharSetDeleter>;
-
-struct ObjectSetDeleter {
-  void operator()(FcObjectSet* o) const noexcept { FcObjectSetDestroy(o); }
-};
-using ObjectSetPtr = std::unique_ptr<FcObjectSet, ObjectSetDeleter>;
+using PatternPtr = FcOwned<FcPattern, FcPatternDestroy>;
+using FontSetPtr = FcOwned<FcFontSet, FcFontSetDestroy>;
+using CharSetPtr = FcOwned<FcCharSet, FcCharSetDestroy>;
+using ObjectSetPtr = FcOwned<FcObjectSet, FcObjectSetDestroy>;
 
 /// Selects `font` at `size` and returns the characters FLTK can draw in it.
 CharSetPtr SelectFont(Fl_Font font, Fl_Fontsize size) {
