@@ -38,7 +38,8 @@ int FileListBox::item_height(void*) const { return kListItemHeight; }
 int FileListBox::incr_height() const { return kListItemHeight; }
 
 void FileListBox::item_draw(void* item, int x, int y, int w, int h) const {
-  if (!DrawBrowserRow(*this, item_text(item), item_selected(item) != 0, x, y, w, h)) {
+  const bool selected = item_selected(item) != 0;
+  if (!DrawBrowserRow(*this, item_text(item), selected, x, y, w, h)) {
     Fl_Hold_Browser::item_draw(item, x, y, w, h);
   }
 }
