@@ -1,6 +1,7 @@
 // The filter the open-file dialog gets must work with the toolkit's own
 // pattern matcher, which the desktop chooser is given too.
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -8,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "ui/shared/chooser_filter.h"
-#include "ui/shared/main_form_layout.h"
+#include "ui/shared/main_form_texts.h"
 
 namespace velkrane {
 namespace {
@@ -30,7 +31,8 @@ std::vector<std::string> Patterns(const std::string& filter) {
 }
 
 TEST(ChooserFilterMatch, X3FInAnyCaseThenEverything) {
-  const auto patterns = Patterns(ChooserFilter(OpenFilterEntries()));
+  const auto patterns = Patterns(
+      ChooserFilter({std::begin(kOpenFilter), std::end(kOpenFilter)}));
   ASSERT_EQ(2u, patterns.size());
   const struct {
     const char* name;

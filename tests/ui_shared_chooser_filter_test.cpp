@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/shared/main_form_layout.h"
+#include "ui/shared/main_form_texts.h"
 
 namespace velkrane {
 namespace {

@@ -8,6 +8,7 @@
 #include "ui/fltk/font_fallback.h"
 #include "ui/fltk/icons.h"
 #include "ui/shared/main_form_layout.h"
+#include "ui/shared/main_form_texts.h"
 
 namespace velkrane {
 

@@ -26,16 +26,17 @@ std::string AnyCasePattern(const std::string& pattern) {
 
 namespace {
 
-std::string ChooserPattern(const std::string& windows_patterns) {
+std::string ChooserPattern(std::string_view windows_patterns) {
   std::vector<std::string> parts;
-  std::string::size_type at = 0;
+  std::string_view::size_type at = 0;
   for (;;) {
     const auto semicolon = windows_patterns.find(';', at);
-    std::string part = windows_patterns.substr(
-        at, semicolon == std::string::npos ? std::string::npos : semicolon - at);
+    std::string part(windows_patterns.substr(
+        at, semicolon == std::string_view::npos ? std::string_view::npos
+                                                : semicolon - at));
     if (part == "*.*") part = "*";
     if (!part.empty()) parts.push_back(AnyCasePattern(part));
-    if (semicolon == std::string::npos) break;
+    if (semicolon == std::string_view::npos) break;
     at = semicolon + 1;
   }
   if (parts.empty()) return "*";
@@ -54,7 +55,8 @@ std::string ChooserFilter(const std::vector<FilterEntry>& entries) {
   std::string filter;
   for (const auto& entry : entries) {
     if (!filter.empty()) filter += '\n';
-    filter += entry.description + '\t' + ChooserPattern(entry.pattern);
+    filter += std::string(entry.description) + '\t' +
+              ChooserPattern(entry.pattern);
   }
   return filter;
 }

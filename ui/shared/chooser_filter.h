@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/shared/main_form_layout.h"
+#include "ui/shared/main_form_texts.h"
 
 namespace velkrane {
 

@@ -13,6 +13,7 @@
 #include "fileio/error.h"
 #include "fileio/win32_text.h"
 #include "ui/shared/main_form_layout.h"
+#include "ui/shared/main_form_texts.h"
 #include "ui/shared/open_dialog_result.h"
 #include "ui/win32/resource.h"
 

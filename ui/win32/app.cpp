@@ -5,7 +5,7 @@
 #include <exception>
 
 #include "fileio/win32_text.h"
-#include "ui/shared/main_form_layout.h"
+#include "ui/shared/main_form_texts.h"
 #include "ui/win32/MainUnit.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
