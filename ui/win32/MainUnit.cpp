@@ -63,7 +63,14 @@ void ShowBox(HWND owner, const std::string& text, UINT icon) {
 }
 
 TMainForm::TMainForm(HINSTANCE instance, OpenDialogFunction open_dialog)
-    : instance_(instance), open_dialog_(std::move(open_dialog)) {
+    : instance_(instance),
+      open_dialog_(std::move(open_dialog)),
+      // Posted, not destroyed at once: the run ends inside this window's own
+      // WM_COMMAND.
+      runs_([this] { if (hwnd_) ::PostMessageW(hwnd_, WM_CLOSE, 0, 0); },
+            [this](const std::string& text) {
+              ShowBox(hwnd_, text, MB_ICONSTOP);
+            }) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
   ::InitCommonControlsEx(&controls);
   RegisterClasses(instance_);
@@ -152,13 +159,13 @@ LRESULT CALLBACK TMainForm::WindowProc(HWND hwnd, UINT message, WPARAM wparam,
       form->create_error_ = e.what();
       return -1;
     }
-    form->ShowError(e.what());
+    form->runs_.ShowError(e.what());
   } catch (...) {
     if (message == WM_CREATE) {
       form->create_error_ = kUnknownError;
       return -1;
     }
-    form->ShowError(kUnknownError);
+    form->runs_.ShowError(kUnknownError);
   }
   return 0;
 }
@@ -209,12 +216,8 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       }
       break;
     case WM_CLOSE:
-      // A run goes on to its last file; the window closes after it.
-      if (run_depth_ > 0) {
-        close_requested_ = true;
-        return 0;
-      }
-      ::DestroyWindow(hwnd_);
+      // During a run the close waits for its end.
+      if (runs_.AskToClose()) ::DestroyWindow(hwnd_);
       return 0;
     case WM_DESTROY:
       ::PostQuitMessage(0);
@@ -300,20 +303,7 @@ void TMainForm::FormCreate() {
                  reinterpret_cast<LPARAM>(Widen(WebText()).c_str()));
 }
 
-void TMainForm::Button1Click() {
-  // The close that came in during the run is carried out once the outermost
-  // run is over, whether it ended normally or by an error.
-  struct RunScope {
-    TMainForm& form;
-    explicit RunScope(TMainForm& f) : form(f) { ++form.run_depth_; }
-    ~RunScope() {
-      if (--form.run_depth_ == 0 && form.close_requested_ && form.hwnd_) {
-        ::PostMessageW(form.hwnd_, WM_CLOSE, 0, 0);
-      }
-    }
-  } scope(*this);
-  RunBatch(*this);
-}
+void TMainForm::Button1Click() { runs_.Decode(*this); }
 
 void TMainForm::Button2Click() {
   const auto paths = open_dialog_(hwnd_);
@@ -371,18 +361,7 @@ void TMainForm::ProcessMessages() {
 }
 
 void TMainForm::ShowMessage(const std::string& text) {
-  // Closed during the run: the box would close as soon as it opened.
-  if (close_requested_) return;
   ShowBox(hwnd_, text, 0);
-}
-
-void TMainForm::ShowError(const std::string& message) noexcept {
-  if (close_requested_) return;
-  try {
-    ShowBox(hwnd_, ErrorBoxText(message), MB_ICONSTOP);
-  } catch (...) {
-    // Out of memory for the text: nothing left to show it with.
-  }
 }
 
 int TMainForm::Run(int show_command) {

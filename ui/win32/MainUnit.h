@@ -11,6 +11,7 @@
 #include <type_traits>
 
 #include "batch/batch_run.h"
+#include "ui/shared/decode_runs.h"
 #include "ui/shared/main_form_layout.h"
 #include "ui/win32/open_dialog.h"
 
@@ -84,7 +85,6 @@ class TMainForm : public BatchWindow {
   /// A header label in Panel1, as wide as its text.
   HWND CreateLabel(const std::string& text, int left, int top, int id);
   void CreateControls();
-  void ShowError(const std::string& message) noexcept;
 
   void FormCreate();
   void Button1Click();
@@ -99,11 +99,7 @@ class TMainForm : public BatchWindow {
   HWND sbar_ = nullptr;
   FontHandle font_;
   IconHandle header_icon_;
-  /// Decode runs in progress, nested ones included.
-  int run_depth_ = 0;
-  /// The user closed the window during a run: no more boxes, and the window
-  /// goes once the outermost run is over.
-  bool close_requested_ = false;
+  DecodeRuns runs_;
   /// Why WM_CREATE failed, for the constructor to throw.
   std::string create_error_;
 };
