@@ -199,9 +199,9 @@ struct Gtk {
   void (*respond)(void*, int) = Symbol<void(void*, int)>("gtk_dialog_response");
 
   bool Loaded() const {
-    return timeout_add && source_remove && list_toplevels && list_free && slist_free &&
-           chooser_type && is_a && mapped && list_filters && filter_name &&
-           filter && respond;
+    return timeout_add && source_remove && list_toplevels && list_free &&
+           slist_free && chooser_type && is_a && mapped && list_filters &&
+           filter_name && filter && respond;
   }
 };
 

@@ -79,8 +79,7 @@ TMainForm::TMainForm(MainFormDialogs& dialogs)
   Image1 = new Fl_Box(kPanel1.left + kImage1.left, kPanel1.top + kImage1.top,
                       header_image_->w(), header_image_->h());
   Image1->image(header_image_.get());
-  L1 = HeaderLabel(kPanel1.left + kL1Left, kPanel1.top + kL1Top,
-                   HeaderText());
+  L1 = HeaderLabel(kPanel1.left + kL1Left, kPanel1.top + kL1Top, HeaderText());
   Label2 = HeaderLabel(kPanel1.left + kLabel2Left, kPanel1.top + kLabel2Top,
                        kNoticeText);
   Panel1->end();

@@ -9,15 +9,15 @@
 
 namespace velkrane {
 
-extern const char kAppTitle[];          // caption and message-box title
-extern const char kHeaderFormat[];      // "%s - Velkrane - %s"
+extern const char kAppTitle[];      // caption and message-box title
+extern const char kHeaderFormat[];  // "%s - Velkrane - %s"
 extern const char kHeaderFirstWord[];
 extern const char kHeaderSecondWord[];
-extern const char kContactFormat[];     // "Contact %s"
-extern const char kWebFormat[];         // "Web %s"
+extern const char kContactFormat[];  // "Contact %s"
+extern const char kWebFormat[];      // "Web %s"
 extern const char kSupportAddress[];
 extern const char kWebAddress[];
-extern const char kNoticeText[];        // Label2
+extern const char kNoticeText[];  // Label2
 extern const char kSelectText[];
 extern const char kClearText[];
 extern const char kDecodeText[];

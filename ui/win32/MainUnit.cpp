@@ -67,10 +67,13 @@ TMainForm::TMainForm(HINSTANCE instance, OpenDialogFunction open_dialog)
       open_dialog_(std::move(open_dialog)),
       // Posted, not destroyed at once: the run ends inside this window's own
       // WM_COMMAND.
-      runs_([this] { if (hwnd_) ::PostMessageW(hwnd_, WM_CLOSE, 0, 0); },
-            [this](const std::string& text) {
-              ShowBox(hwnd_, text, MB_ICONSTOP);
-            }) {
+      runs_(
+          [this] {
+            if (hwnd_) ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+          },
+          [this](const std::string& text) {
+            ShowBox(hwnd_, text, MB_ICONSTOP);
+          }) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
   ::InitCommonControlsEx(&controls);
   RegisterClasses(instance_);
