@@ -172,8 +172,25 @@ struct Gtk {
 struct GtkReader {
   Gtk gtk;
   Seen seen;
-  int ticks_mapped = 0;
 };
+
+void ReadGtkFilters(const Gtk& gtk, void* dialog, Seen& seen) {
+  seen.opened = true;
+  GSList* filters = gtk.filters(dialog);
+  for (GSList* at = filters; at; at = at->next) {
+    seen.labels.emplace_back(gtk.name(at->data));
+    Names names;
+    for (const auto& name : kFolder) {
+      const std::string path = seen.folder + "/" + name;
+      const GtkFileFilterInfo info = {1 | 4,  // filename, display name
+                                      path.c_str(), nullptr, name.c_str(),
+                                      nullptr};
+      if (gtk.passes(at->data, &info)) names.push_back(name);
+    }
+    seen.List(names);
+  }
+  gtk.free_slist(filters);
+}
 
 int ReadGtkChooser(void* data) {
   auto& reader = *static_cast<GtkReader*>(data);
@@ -186,27 +203,11 @@ int ReadGtkChooser(void* data) {
     }
   }
   gtk.free_list(windows);
-  // FLTK maps the dialog in a loop of its own and listens for the answer
-  // only after it: answer on a later tick.
-  if (!dialog || reader.ticks_mapped++ == 0) return 1;  // call again
-
-  reader.seen.opened = true;
-  GSList* filters = gtk.filters(dialog);
-  for (GSList* at = filters; at; at = at->next) {
-    reader.seen.labels.emplace_back(gtk.name(at->data));
-    Names names;
-    for (const auto& name : kFolder) {
-      const std::string path = reader.seen.folder + "/" + name;
-      const GtkFileFilterInfo info = {1 | 4,  // filename, display name
-                                      path.c_str(), nullptr, name.c_str(),
-                                      nullptr};
-      if (gtk.passes(at->data, &info)) names.push_back(name);
-    }
-    reader.seen.List(names);
-  }
-  gtk.free_slist(filters);
-  gtk.respond(dialog, -6);  // GTK_RESPONSE_CANCEL
-  return 0;
+  if (dialog && !reader.seen.opened) ReadGtkFilters(gtk, dialog, reader.seen);
+  // FLTK waits for the dialog in a loop of its own and listens for the
+  // answer only after it, so an early answer is lost: answer every tick.
+  if (dialog) gtk.respond(dialog, -6);  // GTK_RESPONSE_CANCEL
+  return 1;  // call again
 }
 
 enum class Chooser { kFltk, kGtk };
