@@ -138,10 +138,14 @@ std::int64_t OutputFile::Size() const {
 }
 
 void OutputFile::Commit() {
+  // The data reach the disk before the name does; the other way round, a power
+  // cut could leave the target's name on an empty or partial file.
+  if (!platform::FlushToDisk(temp_.File())) throw Error(kStreamWriteError);
   // Closing is where some file systems report a failed write.
   if (!platform::CloseFile(temp_.File())) throw Error(kStreamWriteError);
-  platform::MoveOver(temp_.Path(), target_);
+  const bool moved_to_disk = platform::MoveOver(temp_.Path(), target_);
   temp_.Keep();
+  if (!moved_to_disk) throw Error(kStreamWriteError);
 }
 
 void CreateFolders(const std::string& path) {

@@ -128,7 +128,10 @@ class OutputFile {
   void ReadAt(std::int64_t offset, void* data, std::size_t size) const;
   std::int64_t Size() const;
 
-  /// Closes the temporary and moves it over the target in one step.
+  /// Puts the data on the disk, then moves the temporary over the target in
+  /// one step and puts that on the disk too, so that the target's name never
+  /// stands for data a power cut could still take. A flush that fails throws
+  /// "Stream write error".
   void Commit();
 
  private:
@@ -139,7 +142,8 @@ class OutputFile {
 /// True when `path` names an existing folder (following links).
 bool FolderExists(const std::string& path);
 
-/// Creates `path` and every missing parent folder.
+/// Creates `path` and every missing parent folder, each one on the disk in its
+/// parent before the next is made inside it.
 void CreateFolders(const std::string& path);
 
 }  // namespace velkrane

@@ -69,16 +69,22 @@ std::int64_t CopyInKernel(const FileHandle& from, const FileHandle& to,
 /// True when `path` exists and is the file `file` has open.
 bool IsSameFile(const FileHandle& file, const std::string& path);
 
+/// Returns once the file's data are on the disk; false when that failed.
+bool FlushToDisk(const FileHandle& file) noexcept;
+
 /// Closes the file and says whether the close succeeded (some file systems
 /// report a failed write only there).
 bool CloseFile(FileHandle& file) noexcept;
 
-/// Moves `from` over `to` in one step; throws "Cannot write TO: ...".
-void MoveOver(const std::string& from, const std::string& to);
+/// Moves `from` over `to` in one step and puts the move on the disk. Throws
+/// "Cannot write TO: ..." when nothing moved; returns false when the move was
+/// made but could not be put on the disk.
+bool MoveOver(const std::string& from, const std::string& to);
 
 enum class MakeFolderResult { kCreated, kParentMissing };
 
-/// Creates one folder. Returns kParentMissing when the parent does not exist; an existing folder
+/// Creates one folder and puts its entry in the parent folder on the disk.
+/// Returns kParentMissing when the parent does not exist; an existing folder
 /// counts as created; any other failure throws "Cannot create folder PATH: ...".
 MakeFolderResult MakeFolder(const std::string& path);
 

@@ -36,6 +36,22 @@ bool KernelCannotCopy(int error) {
          error == EOPNOTSUPP || error == EBADF || error == ETXTBSY;
 }
 
+// The folder that holds `path`'s entry.
+std::string FolderOf(const std::string& path) {
+  const std::string folder = DirectoryPart(path);
+  return folder.empty() ? "." : folder;
+}
+
+FileHandle OpenFolder(const std::string& folder) {
+  return FileHandle(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+// A new or renamed entry is on the disk only once its folder is. EINVAL: the
+// file system keeps no folder to put there (nothing more can be done).
+bool FlushFolder(const FileHandle& folder) {
+  return ::fsync(Fd(folder)) == 0 || errno == EINVAL;
+}
+
 }  // namespace
 
 const SystemError kNameTaken = EEXIST;
@@ -111,22 +127,40 @@ bool IsSameFile(const FileHandle& file, const std::string& path) {
   return mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino;
 }
 
+bool FlushToDisk(const FileHandle& file) noexcept {
+  for (;;) {
+    if (::fsync(Fd(file)) == 0) return true;
+    if (errno != EINTR) return false;
+  }
+}
+
 bool CloseFile(FileHandle& file) noexcept {
   return ::close(static_cast<int>(file.Release())) == 0;
 }
 
-void MoveOver(const std::string& from, const std::string& to) {
+bool MoveOver(const std::string& from, const std::string& to) {
+  // Opened before the move, so that a folder we cannot open fails the copy
+  // while the target is still untouched.
+  const FileHandle folder = OpenFolder(FolderOf(to));
+  if (!folder.Valid()) ThrowSystemError(kCannotWrite, to, errno);
   if (::rename(from.c_str(), to.c_str()) != 0) {
     ThrowSystemError(kCannotWrite, to, errno);
   }
+  return FlushFolder(folder);
 }
 
 MakeFolderResult MakeFolder(const std::string& path) {
-  if (::mkdir(path.c_str(), 0777) == 0) return MakeFolderResult::kCreated;
-  const int error = errno;
-  if (error == ENOENT) return MakeFolderResult::kParentMissing;
-  if (error == EEXIST && FolderExists(path)) return MakeFolderResult::kCreated;
-  ThrowSystemError(kCannotCreateFolder, path, error);
+  if (::mkdir(path.c_str(), 0777) != 0) {
+    const int error = errno;
+    if (error == ENOENT) return MakeFolderResult::kParentMissing;
+    if (error == EEXIST && FolderExists(path)) return MakeFolderResult::kCreated;
+    ThrowSystemError(kCannotCreateFolder, path, error);
+  }
+  const FileHandle parent = OpenFolder(FolderOf(path));
+  if (!parent.Valid() || !FlushFolder(parent)) {
+    ThrowSystemError(kCannotCreateFolder, path, errno);
+  }
+  return MakeFolderResult::kCreated;
 }
 
 void RemoveFileQuietly(const std::string& path) noexcept {

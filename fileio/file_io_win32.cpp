@@ -48,6 +48,21 @@ bool FileIdentity(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
   return ::GetFileInformationByHandle(file, &info) != 0;
 }
 
+// A new folder's entry is on the disk once its parent folder is. Flushing a
+// folder takes a handle with write access; FILE_ADD_SUBDIRECTORY is the one
+// that whoever just made the folder is sure to have.
+void FlushParentFolderOf(const std::string& path) {
+  const std::string parent = DirectoryPart(path);
+  const std::wstring wide = WidePath(parent.empty() ? "." : parent);
+  const FileHandle folder = Owned(::CreateFileW(
+      wide.c_str(), FILE_ADD_SUBDIRECTORY,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!folder.Valid() || !::FlushFileBuffers(Handle(folder))) {
+    ThrowSystemError(kCannotCreateFolder, path, ::GetLastError());
+  }
+}
+
 }  // namespace
 
 const SystemError kNameTaken = ERROR_FILE_EXISTS;
@@ -139,19 +154,24 @@ bool IsSameFile(const FileHandle& file, const std::string& path) {
          mine.nFileIndexLow == theirs.nFileIndexLow;
 }
 
+bool FlushToDisk(const FileHandle& file) noexcept {
+  return ::FlushFileBuffers(Handle(file)) != 0;
+}
+
 bool CloseFile(FileHandle& file) noexcept {
   return ::CloseHandle(reinterpret_cast<HANDLE>(file.Release())) != 0;
 }
 
-void MoveOver(const std::string& from, const std::string& to) {
+bool MoveOver(const std::string& from, const std::string& to) {
   const std::wstring wide_from = WidePath(from);
   const std::wstring wide_to = WidePath(to);
   // MoveFileExW replaces the target in one step; the handle-based rename is
-  // missing under Wine.
+  // missing under Wine. Write-through: it returns once the move is on the disk.
   if (!::MoveFileExW(wide_from.c_str(), wide_to.c_str(),
-                     MOVEFILE_REPLACE_EXISTING)) {
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     ThrowSystemError(kCannotWrite, to, ::GetLastError());
   }
+  return true;
 }
 
 MakeFolderResult MakeFolder(const std::string& path) {
@@ -164,6 +184,7 @@ MakeFolderResult MakeFolder(const std::string& path) {
     }
     ThrowSystemError(kCannotCreateFolder, path, error);
   }
+  FlushParentFolderOf(path);
   return MakeFolderResult::kCreated;
 }
 
