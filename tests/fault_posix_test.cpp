@@ -220,19 +220,15 @@ bool FailEveryFlush() {
 
 TEST(Faults, FlushFails) {
   // The copy never reached the disk, so it must not take the target's name.
-  const struct {
-    const char* name;
-    bool earlier_copy;
-  } cases[] = {{"earlier copy kept", true}, {"new folder", false}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const bool earlier_copy : {true, false}) {
+    SCOPED_TRACE(earlier_copy ? "earlier copy kept" : "new folder");
     Scene scene(5000);
-    if (!c.earlier_copy) {
+    if (!earlier_copy) {
       ASSERT_EQ(0, ::unlink(scene.target.c_str()));
       ASSERT_EQ(0, ::rmdir(scene.out.c_str()));
     }
     const Snapshot source = Take(scene.source);
-    const Snapshot earlier = c.earlier_copy ? Take(scene.target) : Snapshot{};
+    const Snapshot earlier = earlier_copy ? Take(scene.target) : Snapshot{};
     RecordingWindow window;
     window.entries = {scene.source};
     const std::string report = RunWatched([&] {
@@ -243,7 +239,7 @@ TEST(Faults, FlushFails) {
     if (report == "no filter") GTEST_SKIP() << "the kernel refuses a seccomp filter";
     EXPECT_EQ("status: IMG 0001.X3F:Failed to post-process - Stream write error", report);
     ExpectUnchanged(source, scene.source);
-    if (c.earlier_copy) {
+    if (earlier_copy) {
       ExpectUnchanged(earlier, scene.target);
       scene.ExpectOnlyTheEarlierCopy();
     } else {

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -171,13 +172,6 @@ TEST(PosixFiles, CreateFoldersMakesParents) {
   EXPECT_THROW(CreateFolders(dir.File("file")), Error);
 }
 
-// `text` as one word for the shell.
-std::string Quoted(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
 std::string TextOf(const std::string& path) {
   const Bytes bytes = ReadFile(path);
   return std::string(bytes.begin(), bytes.end());
@@ -215,33 +209,31 @@ std::vector<std::string> DiskEvents(const std::string& log, const std::string& f
 }
 
 TEST(PosixFiles, CopyIsOnTheDiskBeforeItTakesTheName) {
-  // Watched from outside, a real Decode run under strace: the copy's data
-  // reach the disk before the rename, the rename before the success text, and
-  // a folder the run creates is on the disk in its parent before it is used.
-  ASSERT_EQ(0, std::system("command -v strace >/dev/null"))
-      << "strace is missing (tools/install-deps installs it)";
+  // A real Decode run watched under strace: the copy's data reach the disk
+  // before the rename, the rename before the success text, and a folder the
+  // run creates is on the disk in its parent before it is used.
   ScopedTempDir logs;
-  const std::string refused = logs.File("refused");
-  if (std::system(("strace -o /dev/null true 2>" + Quoted(refused)).c_str()) != 0) {
+  const auto quoted = [](const std::string& path) { return "'" + path + "'"; };
+  const int probe =
+      std::system(("strace -o /dev/null true 2>" + quoted(logs.File("refused"))).c_str());
+  ASSERT_NE(127, WEXITSTATUS(probe)) << "strace is missing (tools/install-deps installs it)";
+  if (probe != 0) {
     GTEST_SKIP() << "this machine refuses tracing, so the order of the system "
                     "calls cannot be observed: "
-                 << TextOf(refused);
+                 << TextOf(logs.File("refused"));
   }
-  const std::vector<std::string> copy = {
-      "flush PostProcessed/TEMP", "rename PostProcessed/TEMP PostProcessed/a.X3F",
-      "flush PostProcessed"};
-  std::vector<std::string> folder_and_copy = {"mkdir PostProcessed", "flush ."};
-  folder_and_copy.insert(folder_and_copy.end(), copy.begin(), copy.end());
+  const std::string copy[] = {"flush PostProcessed/TEMP",
+                              "rename PostProcessed/TEMP PostProcessed/a.X3F",
+                              "flush PostProcessed"};
   const struct {
-    const char* name;
     bool earlier_copy;
     std::vector<std::string> events;
   } cases[] = {
-      {"new folder, new copy", false, folder_and_copy},
-      {"earlier copy replaced", true, copy},
+      {false, {"mkdir PostProcessed", "flush .", copy[0], copy[1], copy[2]}},
+      {true, {copy[0], copy[1], copy[2]}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.earlier_copy ? "earlier copy replaced" : "new folder and copy");
     ScopedTempDir dir;
     Bytes bytes = Filler(300);
     Plant(bytes, 200);
@@ -252,10 +244,10 @@ TEST(PosixFiles, CopyIsOnTheDiskBeforeItTakesTheName) {
     }
     // LeakSanitizer refuses to run under a tracer; leaks are the suite's business.
     const std::string command =
-        "ASAN_OPTIONS=detect_leaks=0 strace -y -o " + Quoted(logs.File("log")) +
+        "ASAN_OPTIONS=detect_leaks=0 strace -y -o " + quoted(logs.File("log")) +
         " -e trace=mkdir,mkdirat,rename,renameat,renameat2,fsync,fdatasync " +
-        Quoted(VELKRANE_DECODE_ONCE) + " " + Quoted(dir.File("a.X3F")) + " >" +
-        Quoted(logs.File("out"));
+        quoted(VELKRANE_DECODE_ONCE) + " " + quoted(dir.File("a.X3F")) + " >" +
+        quoted(logs.File("out"));
     ASSERT_EQ(0, std::system(command.c_str()));
     EXPECT_NE(std::string::npos, TextOf(logs.File("out")).find(
                                      std::string("a.X3F:") + kTailFoundPrefix + "a.X3F"));
