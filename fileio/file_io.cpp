@@ -63,8 +63,9 @@ void WriteExactly(const FileHandle& file, std::int64_t offset,
 // Copies [offset, length) through a buffer, small enough to keep memory flat.
 void CopyByBlocks(const FileHandle& from, const FileHandle& to,
                   std::int64_t offset, std::int64_t length) {
-  std::vector<unsigned char> block(static_cast<std::size_t>(std::min<std::int64_t>(
-      length - offset, static_cast<std::int64_t>(platform::kCopyBlockSize))));
+  std::vector<unsigned char> block(static_cast<std::size_t>(
+      std::min<std::int64_t>(length - offset, static_cast<std::int64_t>(
+                                                  platform::kCopyBlockSize))));
   while (offset < length) {
     const auto size = static_cast<std::size_t>(
         std::min<std::int64_t>(length - offset, block.size()));
@@ -99,7 +100,8 @@ InputFile::InputFile(const std::string& path) : path_(path) {
   size_ = opened.size;
 }
 
-void InputFile::ReadAt(std::int64_t offset, void* data, std::size_t size) const {
+void InputFile::ReadAt(std::int64_t offset, void* data,
+                       std::size_t size) const {
   ReadExactly(file_, offset, data, size);
 }
 
@@ -123,11 +125,13 @@ OutputFile::OutputFile(const std::string& target) : target_(target) {
 }
 
 void OutputFile::CopyFrom(const InputFile& source, std::int64_t length) {
-  const std::int64_t done = platform::CopyInKernel(source.file_, temp_.File(), length);
+  const std::int64_t done =
+      platform::CopyInKernel(source.file_, temp_.File(), length);
   if (done < length) CopyByBlocks(source.file_, temp_.File(), done, length);
 }
 
-void OutputFile::ReadAt(std::int64_t offset, void* data, std::size_t size) const {
+void OutputFile::ReadAt(std::int64_t offset, void* data,
+                        std::size_t size) const {
   ReadExactly(temp_.File(), offset, data, size);
 }
 
@@ -156,14 +160,16 @@ void CreateFolders(const std::string& path) {
     folder.pop_back();
   }
   if (folder.empty() || FolderExists(folder)) return;
-  if (platform::MakeFolder(folder) == platform::MakeFolderResult::kCreated) return;
+  if (platform::MakeFolder(folder) == platform::MakeFolderResult::kCreated)
+    return;
   const std::string parent = DirectoryPart(folder);
   if (parent.empty() || parent == folder) {
     ThrowFailure(platform::kCannotCreateFolder, folder, "no parent folder");
   }
   CreateFolders(parent);
   if (platform::MakeFolder(folder) != platform::MakeFolderResult::kCreated) {
-    ThrowFailure(platform::kCannotCreateFolder, folder, "parent folder missing");
+    ThrowFailure(platform::kCannotCreateFolder, folder,
+                 "parent folder missing");
   }
 }
 

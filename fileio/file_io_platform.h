@@ -85,7 +85,8 @@ enum class MakeFolderResult { kCreated, kParentMissing };
 
 /// Creates one folder and puts its entry in the parent folder on the disk.
 /// Returns kParentMissing when the parent does not exist; an existing folder
-/// counts as created; any other failure throws "Cannot create folder PATH: ...".
+/// counts as created; any other failure throws "Cannot create folder PATH:
+/// ...".
 MakeFolderResult MakeFolder(const std::string& path);
 
 /// Deletes a file if it exists; never throws (used for clean-up only).

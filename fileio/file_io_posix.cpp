@@ -73,9 +73,8 @@ OpenedFile OpenForReading(const std::string& path) {
 }
 
 FileHandle CreateNewFile(const std::string& path, const std::string& target) {
-  FileHandle file(::open(path.c_str(),
-                         O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                         0666));
+  FileHandle file(::open(
+      path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
   if (!file.Valid() && errno != EEXIST) {
     ThrowSystemError(kCannotCreate, target, errno);
   }
@@ -85,7 +84,8 @@ FileHandle CreateNewFile(const std::string& path, const std::string& target) {
 std::int64_t ReadAt(const FileHandle& file, std::int64_t offset, void* data,
                     std::size_t size) noexcept {
   for (;;) {
-    const ssize_t got = ::pread(Fd(file), data, size, static_cast<off_t>(offset));
+    const ssize_t got =
+        ::pread(Fd(file), data, size, static_cast<off_t>(offset));
     if (got >= 0 || errno != EINTR) return got;
   }
 }
@@ -93,7 +93,8 @@ std::int64_t ReadAt(const FileHandle& file, std::int64_t offset, void* data,
 std::int64_t WriteAt(const FileHandle& file, std::int64_t offset,
                      const void* data, std::size_t size) noexcept {
   for (;;) {
-    const ssize_t put = ::pwrite(Fd(file), data, size, static_cast<off_t>(offset));
+    const ssize_t put =
+        ::pwrite(Fd(file), data, size, static_cast<off_t>(offset));
     if (put >= 0 || errno != EINTR) return put;
   }
 }
@@ -153,7 +154,8 @@ MakeFolderResult MakeFolder(const std::string& path) {
   if (::mkdir(path.c_str(), 0777) != 0) {
     const int error = errno;
     if (error == ENOENT) return MakeFolderResult::kParentMissing;
-    if (error == EEXIST && FolderExists(path)) return MakeFolderResult::kCreated;
+    if (error == EEXIST && FolderExists(path))
+      return MakeFolderResult::kCreated;
     ThrowSystemError(kCannotCreateFolder, path, error);
   }
   const FileHandle parent = OpenFolder(FolderOf(path));

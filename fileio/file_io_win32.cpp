@@ -31,7 +31,9 @@ namespace {
 // One ReadFile or WriteFile moves at most this much.
 constexpr std::size_t kMaxTransfer = 1u << 30;
 
-HANDLE Handle(const FileHandle& file) { return reinterpret_cast<HANDLE>(file.Get()); }
+HANDLE Handle(const FileHandle& file) {
+  return reinterpret_cast<HANDLE>(file.Get());
+}
 
 FileHandle Owned(HANDLE handle) {
   return FileHandle(reinterpret_cast<std::intptr_t>(handle));
@@ -80,9 +82,9 @@ OpenedFile OpenForReading(const std::string& path) {
   }
   // No sharing: while we hold the source, no other program can change it, and
   // one that already holds it open makes this open fail.
-  FileHandle file = Owned(::CreateFileW(wide.c_str(), GENERIC_READ, 0, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                        nullptr));
+  FileHandle file =
+      Owned(::CreateFileW(wide.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) ThrowSystemError(kCannotOpen, path, ::GetLastError());
   if (::GetFileType(Handle(file)) != FILE_TYPE_DISK) return {};
   LARGE_INTEGER size;
@@ -94,9 +96,9 @@ OpenedFile OpenForReading(const std::string& path) {
 
 FileHandle CreateNewFile(const std::string& path, const std::string& target) {
   const std::wstring wide = WidePath(path);
-  FileHandle file = Owned(::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                        0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  FileHandle file =
+      Owned(::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) {
     const DWORD error = ::GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
@@ -111,7 +113,8 @@ std::int64_t ReadAt(const FileHandle& file, std::int64_t offset, void* data,
   DWORD got = 0;
   OVERLAPPED at = At(offset);
   if (!::ReadFile(Handle(file), data,
-                  static_cast<DWORD>(std::min(size, kMaxTransfer)), &got, &at)) {
+                  static_cast<DWORD>(std::min(size, kMaxTransfer)), &got,
+                  &at)) {
     return -1;
   }
   return got;
@@ -122,7 +125,8 @@ std::int64_t WriteAt(const FileHandle& file, std::int64_t offset,
   DWORD put = 0;
   OVERLAPPED at = At(offset);
   if (!::WriteFile(Handle(file), data,
-                   static_cast<DWORD>(std::min(size, kMaxTransfer)), &put, &at)) {
+                   static_cast<DWORD>(std::min(size, kMaxTransfer)), &put,
+                   &at)) {
     return -1;
   }
   return put;
@@ -148,7 +152,8 @@ bool IsSameFile(const FileHandle& file, const std::string& path) {
       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!other.Valid()) return false;
   BY_HANDLE_FILE_INFORMATION mine, theirs;
-  return FileIdentity(Handle(file), mine) && FileIdentity(Handle(other), theirs) &&
+  return FileIdentity(Handle(file), mine) &&
+         FileIdentity(Handle(other), theirs) &&
          mine.dwVolumeSerialNumber == theirs.dwVolumeSerialNumber &&
          mine.nFileIndexHigh == theirs.nFileIndexHigh &&
          mine.nFileIndexLow == theirs.nFileIndexLow;

@@ -16,9 +16,13 @@ struct PrintingWindow final : velkrane::BatchWindow {
   std::string Entry(int index) const override {
     return entries[static_cast<std::size_t>(index)];
   }
-  void SetStatusText(const std::string& text) override { std::puts(text.c_str()); }
+  void SetStatusText(const std::string& text) override {
+    std::puts(text.c_str());
+  }
   void ProcessMessages() override {}
-  void ShowMessage(const std::string& text) override { std::puts(text.c_str()); }
+  void ShowMessage(const std::string& text) override {
+    std::puts(text.c_str());
+  }
 };
 
 }  // namespace

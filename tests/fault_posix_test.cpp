@@ -1,8 +1,9 @@
 // Faults injected for real: a full disk, a failing flush, an unwritable
-// folder, a source that changes under the copy, hostile names. Each case runs in a child process
-// under a watchdog, and afterwards the source, an earlier good copy and the
-// output folder are checked.
+// folder, a source that changes under the copy, hostile names. Each case runs
+// in a child process under a watchdog, and afterwards the source, an earlier
+// good copy and the output folder are checked.
 
+#include <gtest/gtest.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
 #include <signal.h>
@@ -14,8 +15,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -23,9 +22,9 @@
 
 #include "batch/batch_run.h"
 #include "fileio/error.h"
-#include "x3f/tail_repair.h"
 #include "recording_window.h"
 #include "test_util.h"
+#include "x3f/tail_repair.h"
 
 namespace velkrane {
 namespace {
@@ -236,8 +235,11 @@ TEST(Faults, FlushFails) {
       RunBatch(window);
       return window.shown.at(1);
     });
-    if (report == "no filter") GTEST_SKIP() << "the kernel refuses a seccomp filter";
-    EXPECT_EQ("status: IMG 0001.X3F:Failed to post-process - Stream write error", report);
+    if (report == "no filter")
+      GTEST_SKIP() << "the kernel refuses a seccomp filter";
+    EXPECT_EQ(
+        "status: IMG 0001.X3F:Failed to post-process - Stream write error",
+        report);
     ExpectUnchanged(source, scene.source);
     if (earlier_copy) {
       ExpectUnchanged(earlier, scene.target);

@@ -2,12 +2,11 @@
 // names in which '\' and ':' are ordinary characters.
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <regex>
@@ -17,8 +16,8 @@
 #include "fileio/error.h"
 #include "fileio/file_io.h"
 #include "fileio/path_parts.h"
-#include "x3f/tail_repair.h"
 #include "test_util.h"
+#include "x3f/tail_repair.h"
 
 namespace velkrane {
 namespace {
@@ -180,12 +179,15 @@ std::string TextOf(const std::string& path) {
 // What a log of `strace -y` says about entries reaching the disk, in order:
 // "mkdir P", "flush P", "rename P Q", with paths relative to `folder` ("."
 // for itself) and the random part of a temporary name as "TEMP".
-std::vector<std::string> DiskEvents(const std::string& log, const std::string& folder) {
+std::vector<std::string> DiskEvents(const std::string& log,
+                                    const std::string& folder) {
   const std::regex mkdir_call(R"re(^mkdir(?:\(|at\([^,]*, )"([^"]+)".*= 0$)re");
   const std::regex flush_call(R"re(^f(?:data)?sync\(\d+<([^>]+)>\) += 0$)re");
-  const std::regex rename_call(R"re(^rename(?:at2?)?\(.*?"([^"]+)".*?"([^"]+)".*= 0$)re");
+  const std::regex rename_call(
+      R"re(^rename(?:at2?)?\(.*?"([^"]+)".*?"([^"]+)".*= 0$)re");
   const std::regex temporary(R"re((^|/)\.[^/]+\.[0-9a-f]{16}\.tmp$)re");
-  const std::string real = testing::Utf8(testing::fs::canonical(testing::PathOf(folder)));
+  const std::string real =
+      testing::Utf8(testing::fs::canonical(testing::PathOf(folder)));
   const auto relative = [&](std::string path) {
     for (const std::string& base : {folder, real}) {
       if (path == base) return std::string(".");
@@ -214,9 +216,10 @@ TEST(PosixFiles, CopyIsOnTheDiskBeforeItTakesTheName) {
   // run creates is on the disk in its parent before it is used.
   ScopedTempDir logs;
   const auto quoted = [](const std::string& path) { return "'" + path + "'"; };
-  const int probe =
-      std::system(("strace -o /dev/null true 2>" + quoted(logs.File("refused"))).c_str());
-  ASSERT_NE(127, WEXITSTATUS(probe)) << "strace is missing (tools/install-deps installs it)";
+  const int probe = std::system(
+      ("strace -o /dev/null true 2>" + quoted(logs.File("refused"))).c_str());
+  ASSERT_NE(127, WEXITSTATUS(probe))
+      << "strace is missing (tools/install-deps installs it)";
   if (probe != 0) {
     GTEST_SKIP() << "this machine refuses tracing, so the order of the system "
                     "calls cannot be observed: "
@@ -233,7 +236,8 @@ TEST(PosixFiles, CopyIsOnTheDiskBeforeItTakesTheName) {
       {true, {copy[0], copy[1], copy[2]}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.earlier_copy ? "earlier copy replaced" : "new folder and copy");
+    SCOPED_TRACE(c.earlier_copy ? "earlier copy replaced"
+                                : "new folder and copy");
     ScopedTempDir dir;
     Bytes bytes = Filler(300);
     Plant(bytes, 200);
@@ -242,15 +246,17 @@ TEST(PosixFiles, CopyIsOnTheDiskBeforeItTakesTheName) {
       ASSERT_EQ(0, ::mkdir(dir.File("PostProcessed").c_str(), 0777));
       WriteFile(dir.File("PostProcessed/a.X3F"), Filler(50, 2));
     }
-    // LeakSanitizer refuses to run under a tracer; leaks are the suite's business.
+    // LeakSanitizer refuses to run under a tracer; leaks are the suite's
+    // business.
     const std::string command =
         "ASAN_OPTIONS=detect_leaks=0 strace -y -o " + quoted(logs.File("log")) +
         " -e trace=mkdir,mkdirat,rename,renameat,renameat2,fsync,fdatasync " +
         quoted(VELKRANE_DECODE_ONCE) + " " + quoted(dir.File("a.X3F")) + " >" +
         quoted(logs.File("out"));
     ASSERT_EQ(0, std::system(command.c_str()));
-    EXPECT_NE(std::string::npos, TextOf(logs.File("out")).find(
-                                     std::string("a.X3F:") + kTailFoundPrefix + "a.X3F"));
+    EXPECT_NE(std::string::npos,
+              TextOf(logs.File("out"))
+                  .find(std::string("a.X3F:") + kTailFoundPrefix + "a.X3F"));
     EXPECT_EQ(c.events, DiskEvents(TextOf(logs.File("log")), dir.Path()));
     EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 208),
               ReadFile(dir.File("PostProcessed/a.X3F")));

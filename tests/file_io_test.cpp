@@ -38,7 +38,8 @@ TEST(OutputFileOwnership, MovesHandTheTemporaryOverAndDropsTheOldOne) {
     third.CopyFrom(source, 100);
     third.Commit();
   }  // the moved-from files own nothing and delete nothing
-  EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 100), ReadFile(dir.File("second")));
+  EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 100),
+            ReadFile(dir.File("second")));
   EXPECT_EQ(2u, Listing(dir.Path()).size());
 
   {
