@@ -147,5 +147,43 @@ TEST(RepairFile, WhereTheCopyEnds) {
   }
 }
 
+TEST(RepairFile, TheWindowAndTheWholeFile) {
+  // Sections of 7.5 MB put the end of an X3F past the first kLoadLimit bytes.
+  const std::size_t big = 7500000;
+  const X3fLayout first = MakeX3f(kIma2Last, 6);
+  const X3fLayout large = MakeX3f(kPropLast, 7, big);
+  ASSERT_GT(large.bytes.size(), static_cast<std::size_t>(kLoadLimit));
+  const Bytes glued = Joined(first.bytes, large.bytes);
+  const std::size_t rule_in_first = first.bytes.size() - 24;
+
+  const struct {
+    const char* name;
+    const Bytes& bytes;
+    bool whole_file;
+    std::size_t length;  // 0: no tail
+  } cases[] = {
+      {"glued end outside the window", glued, false, first.bytes.size()},
+      {"glued end inside the whole file", glued, true, first.bytes.size()},
+      {"end outside the window", large.bytes, false, 0},
+      {"end inside the whole file", large.bytes, true, large.bytes.size()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RepairOptions options;
+    options.whole_file = c.whole_file;
+    const Outcome run = RepairBytes(c.bytes, options);
+    ASSERT_EQ("", run.error);
+    EXPECT_EQ(Prefix(c.bytes, c.length), run.copy);
+    EXPECT_EQ(c.length == 0 ? RepairResult::kNoTail : RepairResult::kRepaired, run.outcome.result);
+    if (c.length != 0) {
+      EXPECT_EQ(kCompleteX3f, run.outcome.verdict.Text());
+    }
+  }
+  // The plain rule sees only the first file's directory in the window.
+  RepairOptions rule_only;
+  rule_only.rule_only = true;
+  EXPECT_EQ(Prefix(glued, rule_in_first), RepairBytes(glued, rule_only).copy);
+}
+
 }  // namespace
 }  // namespace velkrane

@@ -4,10 +4,13 @@
 // with their signatures, the directory listing them, and its offset.
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "fileio/error.h"
 #include "test_util.h"
+#include "x3f/x3f_structure.h"
 
 namespace velkrane::testing {
 
@@ -78,6 +81,18 @@ inline Bytes Joined(Bytes first, const Bytes& second) {
 
 inline Bytes Prefix(const Bytes& bytes, std::size_t length) {
   return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
+}
+
+/// Reads from memory; a read that reaches `limit` or past it sets `overran`
+/// and fails as a short file read would.
+inline ReadAtFunction ReaderOf(const Bytes& bytes, std::int64_t limit, bool& overran) {
+  return [&bytes, limit, &overran](std::int64_t offset, void* data, std::size_t size) {
+    if (offset < 0 || offset + static_cast<std::int64_t>(size) > limit) {
+      overran = true;
+      throw Error(kStreamReadError);
+    }
+    std::memcpy(data, bytes.data() + offset, size);
+  };
 }
 
 }  // namespace velkrane::testing
