@@ -20,6 +20,7 @@ using testing::Plant;
 using testing::Prefix;
 using testing::PutUint32;
 using testing::ReaderOf;
+using testing::ReferenceEnds;
 using testing::ScopedTempDir;
 using testing::WriteFile;
 using testing::X3fLayout;
@@ -122,33 +123,6 @@ TEST(X3fStructure, Verdicts) {
     EXPECT_EQ(40u, verdict.sections[k].length);
     EXPECT_EQ(kIma2Last[k], verdict.sections[k].type);
   }
-}
-
-// The definition, position by position: the highest "SECd" whose directory
-// ends at e <= n with its own offset in the 4 bytes before e, and makes the
-// first e bytes a complete X3F; and the last "PROP" above where that stops.
-X3fEnds ReferenceEnds(const Bytes& bytes) {
-  X3fEnds want;
-  const auto n = static_cast<std::int64_t>(bytes.size());
-  std::int64_t stop = 0;
-  for (std::int64_t d = n - 16; d >= 4 && want.end == kNoTail; --d) {
-    const auto at = static_cast<std::size_t>(d);
-    if (!IsDirectoryAt(bytes.data(), at)) continue;
-    const std::int64_t e = X3fEndFor(d, ReadUint32(&bytes[at + 8]));
-    if (e > n || ReadUint32(&bytes[static_cast<std::size_t>(e - 4)]) != d) continue;
-    bool overran = false;
-    if (CheckX3fStructure(ReaderOf(bytes, e, overran), e).complete) {
-      want.end = e;
-      stop = d;
-    }
-  }
-  for (std::int64_t p = n - 4; p >= 7 && p > stop; --p) {
-    if (IsTailSignatureAt(bytes.data(), static_cast<std::size_t>(p))) {
-      want.rule_tail = p;
-      break;
-    }
-  }
-  return want;
 }
 
 TEST(X3fStructure, StructuralEndAtEveryBlockBoundary) {

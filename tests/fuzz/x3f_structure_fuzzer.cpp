@@ -1,0 +1,84 @@
+// libFuzzer target: the structure check never reads at or past the length it
+// checks and gives the same verdict from memory and from a file; the one-pass
+// scan for the structural end and the rule's tail, read from a file in blocks
+// of a fuzzed size, agrees with the definition tried at every position.
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "fileio/file_io.h"
+#include "tests/x3f_sample.h"
+#include "x3f/tail_repair.h"
+#include "x3f/x3f_structure.h"
+
+namespace {
+
+using velkrane::testing::Bytes;
+
+const std::string& ScratchFile() {
+  static const std::string path = [] {
+    const char* shm = "/dev/shm";
+    const std::string folder = ::access(shm, W_OK) == 0 ? shm : "/tmp";
+    return folder + "/velkrane-x3f-fuzz-" + std::to_string(::getpid());
+  }();
+  return path;
+}
+
+void Require(bool ok) {
+  if (!ok) std::abort();
+}
+
+velkrane::X3fVerdict CheckInMemory(const Bytes& bytes, std::int64_t length) {
+  bool overran = false;
+  velkrane::X3fVerdict verdict;
+  try {
+    verdict =
+        velkrane::CheckX3fStructure(velkrane::testing::ReaderOf(bytes, length, overran), length);
+  } catch (const velkrane::Error&) {
+  }
+  Require(!overran);
+  return verdict;
+}
+
+bool SameVerdict(const velkrane::X3fVerdict& a, const velkrane::X3fVerdict& b) {
+  if (a.complete != b.complete || a.problem != b.problem ||
+      a.directory_offset != b.directory_offset || a.sections.size() != b.sections.size()) {
+    return false;
+  }
+  for (std::size_t k = 0; k < a.sections.size(); ++k) {
+    if (a.sections[k].offset != b.sections[k].offset ||
+        a.sections[k].length != b.sections[k].length || a.sections[k].type != b.sections[k].type) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
+  if (size < 2) return 0;
+  const std::size_t block = 1 + ((input[0] | (input[1] << 8)) % 4096);
+  const Bytes bytes(input + 2, input + size);
+  const auto n = static_cast<std::int64_t>(bytes.size());
+
+  FILE* file = std::fopen(ScratchFile().c_str(), "wb");
+  Require(file != nullptr);
+  Require(bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size());
+  std::fclose(file);
+  const velkrane::InputFile source(ScratchFile());
+
+  const velkrane::X3fVerdict verdict = CheckInMemory(bytes, n);
+  Require(SameVerdict(verdict, velkrane::CheckX3fStructure(source, n)));
+  Require(verdict.complete == verdict.problem.empty());
+
+  const velkrane::X3fEnds want = velkrane::testing::ReferenceEnds(bytes);
+  const velkrane::X3fEnds got = velkrane::FindX3fEndsInFile(source, n, block);
+  Require(got.end == want.end && got.rule_tail == want.rule_tail);
+  if (got.end != velkrane::kNoTail) Require(CheckInMemory(bytes, got.end).complete);
+  return 0;
+}
