@@ -3,14 +3,13 @@
 // scan for the structural end and the rule's tail, read from a file in blocks
 // of a fuzzed size, agrees with the definition tried at every position.
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "fileio/file_io.h"
+#include "tests/fuzz/scratch_file.h"
 #include "tests/x3f_sample.h"
 #include "x3f/tail_repair.h"
 #include "x3f/x3f_structure.h"
@@ -18,15 +17,6 @@
 namespace {
 
 using velkrane::testing::Bytes;
-
-const std::string& ScratchFile() {
-  static const std::string path = [] {
-    const char* shm = "/dev/shm";
-    const std::string folder = ::access(shm, W_OK) == 0 ? shm : "/tmp";
-    return folder + "/velkrane-x3f-fuzz-" + std::to_string(::getpid());
-  }();
-  return path;
-}
 
 void Require(bool ok) {
   if (!ok) std::abort();
@@ -66,11 +56,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
   const Bytes bytes(input + 2, input + size);
   const auto n = static_cast<std::int64_t>(bytes.size());
 
-  FILE* file = std::fopen(ScratchFile().c_str(), "wb");
+  FILE* file = std::fopen(velkrane::fuzz::ScratchFile().c_str(), "wb");
   Require(file != nullptr);
   Require(bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size());
   std::fclose(file);
-  const velkrane::InputFile source(ScratchFile());
+  const velkrane::InputFile source(velkrane::fuzz::ScratchFile());
 
   const velkrane::X3fVerdict verdict = CheckInMemory(bytes, n);
   Require(SameVerdict(verdict, velkrane::CheckX3fStructure(source, n)));
