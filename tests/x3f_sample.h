@@ -21,25 +21,7 @@ inline const std::vector<std::string> kPropLast = {"CAMF", "IMAG", "IMA2", "PROP
 inline const std::vector<std::string> kIma2Last = {"CAMF", "PROP", "IMA2", "IMA2"};
 
 inline void PutUint32(Bytes& bytes, std::size_t pos, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) {
-    bytes.at(pos + static_cast<std::size_t>(i)) = static_cast<unsigned char>(value >> (8 * i));
-  }
-}
-
-inline void Append(Bytes& bytes, const std::string& text) {
-  bytes.insert(bytes.end(), text.begin(), text.end());
-}
-
-inline void AppendUint32(Bytes& bytes, std::uint32_t value) {
-  bytes.resize(bytes.size() + 4);
-  PutUint32(bytes, bytes.size() - 4, value);
-}
-
-inline const char* SectionSignature(const std::string& type) {
-  if (type == "PROP") return "SECp";
-  if (type == "CAMF") return "SECc";
-  if (type == "IMAG" || type == "IMA2") return "SECi";
-  return "SECx";
+  for (std::size_t i = 0; i < 4; ++i) bytes.at(pos + i) = static_cast<unsigned char>(value >> (8 * i));
 }
 
 /// An X3F whose sections lie in the file in directory order, each
@@ -53,25 +35,31 @@ struct X3fLayout {
 inline X3fLayout MakeX3f(const std::vector<std::string>& types, unsigned seed = 1,
                          std::size_t section_size = 40) {
   X3fLayout x3f;
-  Append(x3f.bytes, "FOVb");
-  const Bytes header = Filler(12, seed);
-  x3f.bytes.insert(x3f.bytes.end(), header.begin(), header.end());
+  Bytes& b = x3f.bytes;
+  const auto text = [&b](const std::string& t) { b.insert(b.end(), t.begin(), t.end()); };
+  const auto word = [&b](std::size_t v) {
+    b.resize(b.size() + 4);
+    PutUint32(b, b.size() - 4, static_cast<std::uint32_t>(v));
+  };
+  text("FOVb");
+  b.resize(16);
   for (std::size_t k = 0; k < types.size(); ++k) {
-    x3f.offsets.push_back(static_cast<std::uint32_t>(x3f.bytes.size()));
-    Append(x3f.bytes, SectionSignature(types[k]));
+    x3f.offsets.push_back(static_cast<std::uint32_t>(b.size()));
+    const std::string& t = types[k];
+    text(t == "PROP" ? "SECp" : t == "CAMF" ? "SECc" : t[0] == 'I' ? "SECi" : "SECx");
     const Bytes body = Filler(section_size - 4, seed * 100 + static_cast<unsigned>(k));
-    x3f.bytes.insert(x3f.bytes.end(), body.begin(), body.end());
+    b.insert(b.end(), body.begin(), body.end());
   }
-  x3f.directory = static_cast<std::uint32_t>(x3f.bytes.size());
-  Append(x3f.bytes, "SECd");
-  AppendUint32(x3f.bytes, 0x00020000);
-  AppendUint32(x3f.bytes, static_cast<std::uint32_t>(types.size()));
+  x3f.directory = static_cast<std::uint32_t>(b.size());
+  text("SECd");
+  word(0x00020000);
+  word(types.size());
   for (std::size_t k = 0; k < types.size(); ++k) {
-    AppendUint32(x3f.bytes, x3f.offsets[k]);
-    AppendUint32(x3f.bytes, static_cast<std::uint32_t>(section_size));
-    Append(x3f.bytes, types[k]);
+    word(x3f.offsets[k]);
+    word(section_size);
+    text(types[k]);
   }
-  AppendUint32(x3f.bytes, x3f.directory);
+  word(x3f.directory);
   return x3f;
 }
 
