@@ -46,12 +46,14 @@ screenshots: native windows
 	tools/screenshot-linux $(NATIVE) docs/velkrane-linux.png
 	tools/screenshot-windows $(BUILD) docs/velkrane-windows.png
 
-# Benchmarks in a Release tree of their own; a table here, JSON to build/bench.json.
+# Benchmarks in a Release tree of their own; a table here, JSON to build/bench.json;
+# then what cutting at the directory costs over the plain rule.
 bench: deps
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DVELKRANE_TESTS=OFF >/dev/null
-	cmake --build $(BUILD)/release -j $(JOBS) --target velkrane_bench
+	cmake --build $(BUILD)/release -j $(JOBS) --target velkrane_bench velkrane_structure_cost
 	$(BUILD)/release/bench/velkrane_bench --benchmark_out=$(BUILD)/bench.json \
 	  --benchmark_out_format=json $(BENCH_ARGS)
+	$(BUILD)/release/bench/velkrane_structure_cost
 
 # The native suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
@@ -59,14 +61,21 @@ test-asan: deps
 	cmake --build $(BUILD)/asan -j $(JOBS)
 	$(XVFB) ctest --test-dir $(BUILD)/asan --output-on-failure
 
-# The tail search against the plain rule, for FUZZ_SECONDS seconds.
+# Each fuzz target for FUZZ_SECONDS seconds: the tail search against the plain
+# rule, and the X3F structure check and structural end against their
+# definition.
 FUZZ_SECONDS ?= 60
+FUZZERS := tail_search_fuzzer:corpus x3f_structure_fuzzer:x3f_corpus
 fuzz: deps
 	CXX=clang++ cmake -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKRANE_FUZZ=ON >/dev/null
-	cmake --build $(BUILD)/fuzz -j $(JOBS) --target tail_search_fuzzer
-	mkdir -p $(BUILD)/fuzz/corpus
-	$(BUILD)/fuzz/tail_search_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
-	  -print_final_stats=1 -artifact_prefix=$(BUILD)/fuzz/ $(BUILD)/fuzz/corpus tests/fuzz/corpus
+	cmake --build $(BUILD)/fuzz -j $(JOBS) --target $(foreach f,$(FUZZERS),$(word 1,$(subst :, ,$(f))))
+	set -e; for pair in $(FUZZERS); do \
+	  fuzzer=$${pair%%:*}; seeds=$${pair#*:}; \
+	  mkdir -p $(BUILD)/fuzz/$$seeds; \
+	  $(BUILD)/fuzz/$$fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
+	    -print_final_stats=1 -artifact_prefix=$(BUILD)/fuzz/$$fuzzer- \
+	    $(BUILD)/fuzz/$$seeds tests/fuzz/$$seeds; \
+	done
 
 clean:
 	rm -rf $(BUILD) dist
