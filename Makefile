@@ -100,7 +100,7 @@ fuzz:
 	CXX=clang++ cmake -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKRANE_FUZZ=ON >/dev/null
 	cmake --build $(BUILD)/fuzz -j $(JOBS) --target tail_search_fuzzer
 	mkdir -p $(BUILD)/fuzz/corpus
-	$(BUILD)/fuzz/tail_search_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
+	$(BUILD)/fuzz/tests/tail_search_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
 	  -print_final_stats=1 -artifact_prefix=$(BUILD)/fuzz/ $(BUILD)/fuzz/corpus tests/fuzz/corpus
 
 clean:
