@@ -54,7 +54,7 @@ test:
 	@echo "make test passed. $$(cat $(BUILD)/windows-tested)."
 
 test-native: native
-	@$(DEPS) xvfb
+	@$(DEPS) xvfb checks
 	$(XVFB) $(CTEST) --test-dir $(NATIVE)
 
 # Under Wine: the 32-bit build, or the 64-bit one where the kernel cannot run
@@ -87,7 +87,7 @@ bench:
 
 # The native suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan:
-	@$(DEPS) run gtest xvfb
+	@$(DEPS) run gtest xvfb checks
 	cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DVELKRANE_SANITIZE=ON \
 	  -DVELKRANE_TESTS=ON -DVELKRANE_BENCH=OFF >/dev/null
 	cmake --build $(BUILD)/asan -j $(JOBS)
