@@ -241,19 +241,16 @@ TEST(PostProcessFile, AFileAtTheTemporaryNameIsLeftAlone) {
   // Someone else's file at the name the copy tries first is neither opened
   // nor replaced; the copy takes the next name.
   ScopedTempDir dir;
-  Bytes bytes = Filler(100);
-  Plant(bytes, 50);
   const std::string source = dir.File("a.X3F");
   const std::string target = dir.File("b.X3F");
-  WriteFile(source, bytes);
+  const Bytes bytes = WriteSource(source, 50, 100);
   testing::PredictableTemporaryNames names;
   const std::string planted = names.Next(target);
   const Bytes theirs = Filler(200, 9);
   WriteFile(planted, theirs);
 
-  std::string message;
-  PostProcessFile(source, target, message);
-  EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 58), ReadFile(target));
+  EXPECT_EQ(std::string(kTailFoundPrefix) + "b.X3F", Repair(source, target));
+  EXPECT_EQ(Head(bytes, 58), ReadFile(target));
   EXPECT_EQ(theirs, ReadFile(planted));
   EXPECT_EQ(3u, Listing(dir.Path()).size());
 }
