@@ -1,78 +1,113 @@
 # The two commands for a fresh Debian machine: `make run` and `make test`.
+# Each command installs the package sets it needs (tools/install-deps) and
+# configures its tree with every option spelled out, so a tree configured by
+# one command is right for the next.
 SHELL := /bin/bash
 BUILD := build
 NATIVE := $(BUILD)/linux
 WINDOWS := $(BUILD)/win32
 JOBS ?= $(shell nproc)
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
+DEPS := tools/install-deps
+CTEST := ctest --output-on-failure --no-tests=error
 
-.PHONY: all deps native windows test test-native test-windows run run-windows \
-        bench fuzz test-asan screenshots clean
+.PHONY: all deps app native windows windows-all test test-native test-windows run \
+        run-windows bench fuzz test-asan screenshots clean
 
 all: native windows
 
+# Everything any command here needs.
 deps:
-	@tools/install-deps
+	@$(DEPS) test screenshots
 
-native: deps
-	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# The Linux program alone.
+app:
+	@$(DEPS) run
+	cmake -S . -B $(NATIVE) -DVELKRANE_TESTS=OFF -DVELKRANE_BENCH=OFF >/dev/null
+	cmake --build $(NATIVE) -j $(JOBS) --target velkrane
+
+# The Linux program with its tests and benchmarks.
+native:
+	@$(DEPS) run gtest bench
+	cmake -S . -B $(NATIVE) -DVELKRANE_TESTS=ON -DVELKRANE_BENCH=ON >/dev/null
 	cmake --build $(NATIVE) -j $(JOBS)
 
 # The shipped 32-bit Windows program: dist/Velkrane.exe.
-windows: deps
-	cmake -S . -B $(WINDOWS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+windows:
+	@$(DEPS) windows
+	cmake -S . -B $(WINDOWS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+	  -DVELKRANE_TESTS=OFF >/dev/null
+	cmake --build $(WINDOWS) -j $(JOBS) --target Velkrane
+	mkdir -p dist && cp $(WINDOWS)/ui/win32/Velkrane.exe dist/
+
+# The same tree with the Windows test programs.
+windows-all:
+	@$(DEPS) windows gtest
+	cmake -S . -B $(WINDOWS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+	  -DVELKRANE_TESTS=ON >/dev/null
 	cmake --build $(WINDOWS) -j $(JOBS)
-	@if [ -f $(WINDOWS)/ui/win32/Velkrane.exe ]; then \
-	  mkdir -p dist && cp $(WINDOWS)/ui/win32/Velkrane.exe dist/; fi
 
-test: native windows
-	$(MAKE) test-native test-windows test-asan fuzz FUZZ_SECONDS=20
+test:
+	@$(DEPS) test
+	$(MAKE) test-native test-windows test-asan
+	$(MAKE) fuzz FUZZ_SECONDS=20
+	@echo "make test passed. $$(cat $(BUILD)/windows-tested)."
 
-test-native:
-	$(XVFB) ctest --test-dir $(NATIVE) --output-on-failure
+test-native: native
+	@$(DEPS) xvfb checks
+	$(XVFB) $(CTEST) --test-dir $(NATIVE)
 
-test-windows:
+# Under Wine: the 32-bit build, or the 64-bit one where the kernel cannot run
+# 32-bit programs (tools/wine-env.sh; VELKRANE_WINE64=1 forces it).
+test-windows: windows-all
+	@$(DEPS) wine xvfb
 	JOBS=$(JOBS) tools/windows-tests $(BUILD)
 
-run: native
-	@if [ -x $(NATIVE)/ui/fltk/velkrane ]; then $(NATIVE)/ui/fltk/velkrane; \
-	else echo "The Linux window is not built yet."; exit 1; fi
+run: app
+	$(NATIVE)/ui/fltk/velkrane
 
 run-windows: windows
-	tools/run-windows $(BUILD)
+	@$(DEPS) wine
+	JOBS=$(JOBS) tools/run-windows $(BUILD)
 
 # Screenshots of both windows for the README (under Xvfb).
-screenshots: native windows
+screenshots: app windows
+	@$(DEPS) wine xvfb screenshots
 	tools/screenshot-linux $(NATIVE) docs/velkrane-linux.png
 	tools/screenshot-windows $(BUILD) docs/velkrane-windows.png
 
 # Benchmarks in a Release tree of their own; a table here, JSON to build/bench.json;
 # then what cutting at the directory costs over the plain rule.
-bench: deps
-	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DVELKRANE_TESTS=OFF >/dev/null
+bench:
+	@$(DEPS) run bench
+	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DVELKRANE_TESTS=OFF \
+	  -DVELKRANE_BENCH=ON >/dev/null
 	cmake --build $(BUILD)/release -j $(JOBS) --target velkrane_bench velkrane_structure_cost
 	$(BUILD)/release/bench/velkrane_bench --benchmark_out=$(BUILD)/bench.json \
 	  --benchmark_out_format=json $(BENCH_ARGS)
 	$(BUILD)/release/bench/velkrane_structure_cost
 
 # The native suite under AddressSanitizer and UndefinedBehaviorSanitizer.
-test-asan: deps
-	cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DVELKRANE_SANITIZE=ON >/dev/null
+test-asan:
+	@$(DEPS) run gtest xvfb checks
+	cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DVELKRANE_SANITIZE=ON \
+	  -DVELKRANE_TESTS=ON -DVELKRANE_BENCH=OFF >/dev/null
 	cmake --build $(BUILD)/asan -j $(JOBS)
-	$(XVFB) ctest --test-dir $(BUILD)/asan --output-on-failure
+	$(XVFB) $(CTEST) --test-dir $(BUILD)/asan
 
 # Each fuzz target for FUZZ_SECONDS seconds: the tail search against the plain
 # rule, and the X3F structure check and structural end against their
 # definition.
 FUZZ_SECONDS ?= 60
 FUZZERS := tail_search_fuzzer:corpus x3f_structure_fuzzer:x3f_corpus
-fuzz: deps
+fuzz:
+	@$(DEPS) fuzz
 	CXX=clang++ cmake -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKRANE_FUZZ=ON >/dev/null
 	cmake --build $(BUILD)/fuzz -j $(JOBS) --target $(foreach f,$(FUZZERS),$(word 1,$(subst :, ,$(f))))
 	set -e; for pair in $(FUZZERS); do \
 	  fuzzer=$${pair%%:*}; seeds=$${pair#*:}; \
 	  mkdir -p $(BUILD)/fuzz/$$seeds; \
-	  $(BUILD)/fuzz/$$fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
+	  $(BUILD)/fuzz/tests/$$fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
 	    -print_final_stats=1 -artifact_prefix=$(BUILD)/fuzz/$$fuzzer- \
 	    $(BUILD)/fuzz/$$seeds tests/fuzz/$$seeds; \
 	done

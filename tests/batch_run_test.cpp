@@ -16,21 +16,15 @@ namespace {
 using testing::Bytes;
 using testing::Exists;
 using testing::Filler;
-using testing::Plant;
+using testing::Head;
 using testing::ReadFile;
 using testing::ScopedTempDir;
 using testing::WriteFile;
+using testing::WriteSource;
 
 using FakeWindow = testing::RecordingWindow;
 
 std::string Sep() { return std::string(1, kPathSeparator); }
-
-// A source whose tail sits at `tail`, with junk after it.
-Bytes Source(std::size_t tail, unsigned seed = 1) {
-  Bytes bytes = Filler(tail + 40, seed);
-  Plant(bytes, tail);
-  return bytes;
-}
 
 const std::string kSaved = std::string(kTailFoundPrefix);
 
@@ -47,10 +41,10 @@ TEST(BatchRun, TextsInOrder) {
   const std::string plain = dir.File("plain.X3F");
   const std::string empty = dir.File("empty.X3F");
   const std::string after = dir.File("after.X3F");
-  WriteFile(good, Source(100));
+  WriteSource(good, 100, 140);
   WriteFile(plain, Filler(100));
   WriteFile(empty, {});
-  WriteFile(after, Source(30, 2));
+  WriteSource(after, 30, 70, 2);
 
   FakeWindow window;
   window.entries = {"  " + good + " \t", " ", plain, empty, after, "\r\n"};
@@ -94,22 +88,19 @@ TEST(BatchRun, FoldersBesideEachSource) {
   const std::string two = dir.File("two") + Sep();
   testing::fs::create_directories(testing::PathOf(one + "PostProcessed"));
   testing::fs::create_directories(testing::PathOf(two));
-  const Bytes first = Source(50, 1), second = Source(60, 2), nested = Source(70, 3);
-  WriteFile(one + "same.X3F", first);
-  WriteFile(two + "same.X3F", second);
-  WriteFile(one + "PostProcessed" + Sep() + "inner.X3F", nested);
+  const Bytes first = WriteSource(one + "same.X3F", 50, 90, 1);
+  const Bytes second = WriteSource(two + "same.X3F", 60, 100, 2);
+  const Bytes nested = WriteSource(one + "PostProcessed" + Sep() + "inner.X3F", 70, 110, 3);
 
   FakeWindow window;
   window.entries = {one + "same.X3F", two + "same.X3F", two + "same.X3F",
                     one + "PostProcessed" + Sep() + "inner.X3F"};
   RunBatch(window);
 
-  EXPECT_EQ(Bytes(first.begin(), first.begin() + 58),
-            ReadFile(one + "PostProcessed" + Sep() + "same.X3F"));
-  EXPECT_EQ(Bytes(second.begin(), second.begin() + 68),
-            ReadFile(two + "PostProcessed" + Sep() + "same.X3F"));
+  EXPECT_EQ(Head(first, 58), ReadFile(one + "PostProcessed" + Sep() + "same.X3F"));
+  EXPECT_EQ(Head(second, 68), ReadFile(two + "PostProcessed" + Sep() + "same.X3F"));
   const std::string inner = one + "PostProcessed" + Sep() + "PostProcessed" + Sep();
-  EXPECT_EQ(Bytes(nested.begin(), nested.begin() + 78), ReadFile(inner + "inner.X3F"));
+  EXPECT_EQ(Head(nested, 78), ReadFile(inner + "inner.X3F"));
   EXPECT_EQ("box: Post-Process Completed. - New X3F Files were Saved at" + inner,
             window.shown.back());
   // Sources are never changed.
@@ -121,9 +112,9 @@ TEST(BatchRun, UncreatableFolderFailsOnlyThatFile) {
   const std::string blocked = dir.File("blocked") + Sep();
   testing::fs::create_directories(testing::PathOf(blocked));
   WriteFile(blocked + "PostProcessed", {'x'});  // a file where the folder goes
-  WriteFile(blocked + "a.X3F", Source(40));
+  WriteSource(blocked + "a.X3F", 40, 80);
   WriteFile(blocked + "none.X3F", Filler(40));
-  WriteFile(dir.File("b.X3F"), Source(40));
+  WriteSource(dir.File("b.X3F"), 40, 80);
 
   FakeWindow window;
   window.entries = {blocked + "a.X3F", blocked + "none.X3F", dir.File("b.X3F")};
@@ -140,7 +131,7 @@ TEST(BatchRun, UncreatableFolderFailsOnlyThatFile) {
 TEST(BatchRun, ListChangedWhileMessagesAreProcessed) {
   ScopedTempDir dir;
   const std::string a = dir.File("a.X3F"), b = dir.File("b.X3F"), c = dir.File("c.X3F");
-  for (const auto& path : {a, b, c}) WriteFile(path, Source(40));
+  for (const auto& path : {a, b, c}) WriteSource(path, 40, 80);
 
   // Cleared after the first file: index 1 is gone; no "Ready.", no summary.
   FakeWindow cleared;
@@ -173,8 +164,8 @@ TEST(BatchRun, ListChangedWhileMessagesAreProcessed) {
 TEST(BatchRun, NestedDecodeFinishesFirst) {
   ScopedTempDir dir;
   const std::string a = dir.File("a.X3F"), b = dir.File("b.X3F");
-  WriteFile(a, Source(40));
-  WriteFile(b, Source(50));
+  WriteSource(a, 40, 80);
+  WriteSource(b, 50, 90);
   FakeWindow window;
   window.entries = {a, b};
   bool pressed = false;

@@ -25,11 +25,13 @@ namespace {
 using testing::Bytes;
 using testing::Exists;
 using testing::Filler;
+using testing::Head;
 using testing::Listing;
-using testing::Plant;
 using testing::ReadFile;
+using testing::Repair;
 using testing::ScopedTempDir;
 using testing::WriteFile;
+using testing::WriteSource;
 
 TEST(PosixPaths, Parts) {
   const struct {
@@ -59,29 +61,21 @@ TEST(PosixFiles, SpecialEntriesFailAtOnce) {
   for (const std::string& source :
        {dir.File("fifo"), std::string("/dev/zero"), dir.File("loop"),
         dir.File("dangling")}) {
-    std::string message = "kept";
-    try {
-      PostProcessFile(source, dir.File("out.X3F"), message);
-      ADD_FAILURE() << source << " was read";
-    } catch (const Error& e) {
-      EXPECT_EQ(0u, std::string(e.what()).find("Cannot open " + source)) << e.what();
-    }
-    EXPECT_EQ("kept", message);
+    const std::string outcome = Repair(source, dir.File("out.X3F"));
+    EXPECT_EQ(0u, outcome.rfind("error: Cannot open " + source, 0)) << outcome;
   }
   EXPECT_FALSE(Exists(dir.File("out.X3F")));
 }
 
 TEST(PosixFiles, TargetThatIsTheSourceIsRefused) {
   ScopedTempDir dir;
-  Bytes bytes = Filler(200);
-  Plant(bytes, 100);
   const std::string source = dir.File("src.X3F");
-  WriteFile(source, bytes);
+  const Bytes bytes = WriteSource(source, 100, 200);
   ASSERT_EQ(0, ::link(source.c_str(), dir.File("hard.X3F").c_str()));
   ASSERT_EQ(0, ::symlink(dir.Path().c_str(), dir.File("alias").c_str()));
   for (const std::string& target : {dir.File("hard.X3F"), dir.File("alias/src.X3F")}) {
-    std::string message;
-    EXPECT_THROW(PostProcessFile(source, target, message), Error) << target;
+    EXPECT_EQ("error: Cannot write " + target + ": it is the source file itself",
+              Repair(source, target));
     EXPECT_EQ(bytes, ReadFile(source));
   }
   EXPECT_EQ(3u, Listing(dir.Path()).size());
@@ -91,15 +85,9 @@ TEST(PosixFiles, TwoGigabyteSparseSourceUsesTheWindow) {
   // Sizes are 64-bit: a source past 2 GiB is just one larger than the window.
   ScopedTempDir dir;
   const std::string source = dir.File("huge.X3F");
-  {
-    Bytes head(1000, 0);
-    Plant(head, 500);
-    WriteFile(source, head);
-  }
+  WriteSource(source, 500, 1000);
   ASSERT_EQ(0, ::truncate(source.c_str(), (3ll << 30)));
-  std::string message;
-  PostProcessFile(source, dir.File("out.X3F"), message);
-  EXPECT_EQ(std::string(kTailFoundPrefix) + "out.X3F", message);
+  EXPECT_EQ(std::string(kTailFoundPrefix) + "out.X3F", Repair(source, dir.File("out.X3F")));
   EXPECT_EQ(508u, ReadFile(dir.File("out.X3F")).size());
 }
 
@@ -112,14 +100,12 @@ TEST(PosixFiles, PlantedTemporaryNamesAreNeverFollowed) {
   testing::PredictableTemporaryNames names;
   const std::string link = names.Next(dir.File("out.X3F"));
   ASSERT_EQ(0, ::symlink(victim.c_str(), link.c_str()));
-  Bytes bytes = Filler(100);
-  Plant(bytes, 50);
-  WriteFile(dir.File("src.X3F"), bytes);
-  std::string message;
-  PostProcessFile(dir.File("src.X3F"), dir.File("out.X3F"), message);
+  const Bytes bytes = WriteSource(dir.File("src.X3F"), 50, 100);
+  EXPECT_EQ(std::string(kTailFoundPrefix) + "out.X3F",
+            Repair(dir.File("src.X3F"), dir.File("out.X3F")));
   EXPECT_EQ(Bytes{'v'}, ReadFile(victim));
   EXPECT_EQ(Bytes{'v'}, ReadFile(link));
-  EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 58), ReadFile(dir.File("out.X3F")));
+  EXPECT_EQ(Head(bytes, 58), ReadFile(dir.File("out.X3F")));
 }
 
 TEST(PosixFiles, CopyBetweenKindsOfFileSystemIsExact) {
@@ -133,12 +119,11 @@ TEST(PosixFiles, CopyBetweenKindsOfFileSystemIsExact) {
   ASSERT_EQ(0, ::statfs(there.Path().c_str(), &to));
   if (from.f_type == to.f_type) GTEST_SKIP() << "one kind of file system";
 
-  Bytes bytes = Filler(3000017);  // several copy blocks and a part block
-  Plant(bytes, bytes.size() - 300);
-  WriteFile(here.File("a.X3F"), bytes);
-  std::string message;
-  PostProcessFile(here.File("a.X3F"), there.File("a.X3F"), message);
-  EXPECT_EQ(Bytes(bytes.begin(), bytes.end() - 292), ReadFile(there.File("a.X3F")));
+  // Several copy blocks and a part block.
+  const Bytes bytes = WriteSource(here.File("a.X3F"), 3000017 - 300, 3000017);
+  EXPECT_EQ(std::string(kTailFoundPrefix) + "a.X3F",
+            Repair(here.File("a.X3F"), there.File("a.X3F")));
+  EXPECT_EQ(Head(bytes, bytes.size() - 292), ReadFile(there.File("a.X3F")));
   EXPECT_EQ(1u, Listing(there.Path()).size());
 }
 
@@ -239,9 +224,7 @@ TEST(PosixFiles, CopyIsOnTheDiskBeforeItTakesTheName) {
     SCOPED_TRACE(c.earlier_copy ? "earlier copy replaced"
                                 : "new folder and copy");
     ScopedTempDir dir;
-    Bytes bytes = Filler(300);
-    Plant(bytes, 200);
-    WriteFile(dir.File("a.X3F"), bytes);
+    const Bytes bytes = WriteSource(dir.File("a.X3F"), 200, 300);
     if (c.earlier_copy) {
       ASSERT_EQ(0, ::mkdir(dir.File("PostProcessed").c_str(), 0777));
       WriteFile(dir.File("PostProcessed/a.X3F"), Filler(50, 2));
@@ -258,8 +241,7 @@ TEST(PosixFiles, CopyIsOnTheDiskBeforeItTakesTheName) {
               TextOf(logs.File("out"))
                   .find(std::string("a.X3F:") + kTailFoundPrefix + "a.X3F"));
     EXPECT_EQ(c.events, DiskEvents(TextOf(logs.File("log")), dir.Path()));
-    EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 208),
-              ReadFile(dir.File("PostProcessed/a.X3F")));
+    EXPECT_EQ(Head(bytes, 208), ReadFile(dir.File("PostProcessed/a.X3F")));
   }
 }
 

@@ -15,7 +15,6 @@
 #include "fileio/error.h"
 #include "x3f/tail_repair.h"
 #include "tests/fltk_window_test_util.h"
-#include "tests/fltk_wm_hints.h"
 #include "tests/test_util.h"
 #include "ui/fltk/MainUnit.h"
 #include "ui/shared/main_form_layout.h"
@@ -26,10 +25,11 @@ namespace {
 
 using testing::Bytes;
 using testing::Filler;
-using testing::Plant;
+using testing::Head;
 using testing::ReadFile;
 using testing::ScopedTempDir;
 using testing::WriteFile;
+using testing::WriteSource;
 
 using Choice = std::optional<std::vector<std::string>>;
 
@@ -115,13 +115,6 @@ class MainFormTest : public ::testing::Test {
   std::vector<std::string> statuses_;
   std::function<void(const std::string&)> on_status_;
 };
-
-/// A file whose tail ends at `tail + 8`, followed by run-on bytes.
-Bytes RunOnFile(std::size_t tail, std::size_t size, unsigned seed) {
-  Bytes bytes = Filler(size, seed);
-  Plant(bytes, tail);
-  return bytes;
-}
 
 std::string Processing(const std::string& name) {
   return kProcessingPrefix + name + kProcessingSuffix;
@@ -252,8 +245,7 @@ TEST_F(MainFormTest, DecodeWithEmptyListSaysSoAndLeavesTheStatus) {
 
 TEST_F(MainFormTest, DecodeRunsOverRealFiles) {
   ScopedTempDir dir;
-  const Bytes a = RunOnFile(40, 100, 1);
-  WriteFile(dir.File("a.X3F"), a);
+  const Bytes a = WriteSource(dir.File("a.X3F"), 40, 100, 1);
   WriteFile(dir.File("b.x3f"), Filler(30, 2));
   WriteFile(dir.File("c.X3F"), {});
   Select(std::vector<std::string>{dir.File("a.X3F"), dir.File("b.x3f"), dir.File("c.X3F")});
@@ -275,7 +267,7 @@ TEST_F(MainFormTest, DecodeRunsOverRealFiles) {
             dialogs_.messages);
   EXPECT_EQ(std::vector<std::string>{"Ready."}, dialogs_.status_at_message)
       << "the summary comes after Ready.";
-  EXPECT_EQ(Bytes(a.begin(), a.begin() + 48), ReadFile(folder + "a.X3F"));
+  EXPECT_EQ(Head(a, 48), ReadFile(folder + "a.X3F"));
   EXPECT_EQ(a, ReadFile(dir.File("a.X3F"))) << "the source stays as it was";
   EXPECT_FALSE(testing::Exists(folder + "b.x3f"));
   EXPECT_TRUE(dialogs_.errors.empty());
@@ -287,7 +279,7 @@ TEST_F(MainFormTest, DecodeRunsOverRealFiles) {
 TEST_F(MainFormTest, ListChangedDuringRun) {
   ScopedTempDir dir;
   for (const char* name : {"a.X3F", "b.X3F", "c.X3F", "x.X3F", "y.X3F", "z.X3F"}) {
-    WriteFile(dir.File(name), RunOnFile(20, 40, 3));
+    WriteSource(dir.File(name), 20, 40, 3);
   }
   const std::vector<std::string> abc = {dir.File("a.X3F"), dir.File("b.X3F"),
                                         dir.File("c.X3F")};
@@ -338,8 +330,8 @@ TEST_F(MainFormTest, ListChangedDuringRun) {
 
 TEST_F(MainFormTest, ClosingDuringRunFinishesItWithoutSummary) {
   ScopedTempDir dir;
-  WriteFile(dir.File("a.X3F"), RunOnFile(20, 40, 4));
-  WriteFile(dir.File("b.X3F"), RunOnFile(24, 50, 5));
+  WriteSource(dir.File("a.X3F"), 20, 40, 4);
+  WriteSource(dir.File("b.X3F"), 24, 50, 5);
   Select(std::vector<std::string>{dir.File("a.X3F"), dir.File("b.X3F")});
   on_status_ = [&](const std::string& status) {
     if (status == Processing("a.X3F")) Fl::handle(FL_CLOSE, &form_);

@@ -136,9 +136,7 @@ TEST_F(RealBoxesTest, EmptyListBox) {
 TEST_F(RealBoxesTest, ListClearedDuringRunShowsTheErrorBox) {
   testing::ScopedTempDir dir;
   for (const char* name : {"a.X3F", "b.X3F"}) {
-    auto bytes = testing::Filler(40, 7);
-    testing::Plant(bytes, 20);
-    testing::WriteFile(dir.File(name), bytes);
+    testing::WriteSource(dir.File(name), 20, 40, 7);
     form_.LBMain->add(dir.File(name).c_str());
   }
   // Clear goes in as a queued press that the run's first pump delivers.

@@ -19,6 +19,16 @@ inline void PressKey(Fl_Window* window, int key) {
   Fl::handle(FL_KEYBOARD, window);
 }
 
+struct WmSizeHints {
+  bool has_min = false, has_max = false;
+  int min_width = 0, min_height = 0, max_width = 0, max_height = 0;
+};
+
+/// The WM_NORMAL_HINTS of a shown window: the size hints the window manager
+/// reads. Defined in the .cpp because the X11 headers define macros (Status,
+/// None) that clash with ordinary names.
+WmSizeHints ReadWmSizeHints(Fl_Window* window);
+
 /// Runs the event loop until `window` is mapped.
 inline void WaitUntilMapped(Fl_Window* window) {
   for (int i = 0; i < 200 && !window->visible_r(); ++i) Fl::wait(0.01);

@@ -40,7 +40,7 @@ Outcome RepairBytes(const Bytes& bytes, RepairOptions options = {}) {
   options.dry_run = false;
   Outcome run{RepairFile(source, target, options), {}};
   const bool found = run.outcome.result == RepairResult::kRepaired;
-  EXPECT_EQ(found ? RepairResult::kWouldRepair : RepairResult::kNoTail, dry.result);
+  EXPECT_EQ(found ? RepairResult::kWouldRepair : RepairResult::kTailNotFound, dry.result);
   EXPECT_EQ(run.outcome.length, dry.length);
   EXPECT_EQ(run.outcome.tail_from, dry.tail_from);
   EXPECT_EQ(run.outcome.verdict.Text(), dry.verdict.Text());
@@ -54,7 +54,7 @@ Outcome RepairBytes(const Bytes& bytes, RepairOptions options = {}) {
 void ExpectCopy(const Bytes& bytes, const Outcome& run, std::size_t length,
                 const std::string& verdict, TailSource from) {
   const RepairOutcome& got = run.outcome;
-  EXPECT_EQ(length ? RepairResult::kRepaired : RepairResult::kNoTail, got.result);
+  EXPECT_EQ(length ? RepairResult::kRepaired : RepairResult::kTailNotFound, got.result);
   EXPECT_EQ(Prefix(bytes, length), run.copy);
   EXPECT_EQ(verdict, got.verdict.Text());
   EXPECT_EQ(static_cast<std::int64_t>(bytes.size()), got.source_size);

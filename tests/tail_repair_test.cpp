@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <random>
 
-#include "fileio/error.h"
 #include "fileio/file_io.h"
 #include "allocation_limit.h"
 #include "test_util.h"
@@ -17,11 +16,14 @@ using testing::Bytes;
 using testing::BytesOf;
 using testing::Exists;
 using testing::Filler;
+using testing::Head;
 using testing::Listing;
 using testing::Plant;
 using testing::ReadFile;
+using testing::Repair;
 using testing::ScopedTempDir;
 using testing::WriteFile;
+using testing::WriteSource;
 
 // The plain rule: every position from n-4 down to `lowest` (7 for a file).
 std::int64_t ReferenceTail(const Bytes& bytes,
@@ -33,28 +35,20 @@ std::int64_t ReferenceTail(const Bytes& bytes,
   return kNoTail;
 }
 
-// Repairs `bytes` written to a fresh file; returns the message, or the
-// error's text prefixed with "error: ".
-struct Repair {
-  std::string outcome;
+// What the repair of `bytes`, written to a fresh file, came to.
+struct RepairedBytes {
+  std::string outcome;  // as testing::Repair returns it
   bool target_written;
   Bytes target;
 };
 
-Repair RepairBytes(const Bytes& bytes) {
+RepairedBytes RepairBytes(const Bytes& bytes) {
   ScopedTempDir dir;
   const std::string source = dir.File("IMG.X3F");
   const std::string target = dir.File("out.X3F");
   WriteFile(source, bytes);
-  std::string message = "unchanged";
-  Repair repair;
-  try {
-    PostProcessFile(source, target, message);
-    repair.outcome = message;
-  } catch (const Error& e) {
-    EXPECT_EQ("unchanged", message) << "a failure must not set the message";
-    repair.outcome = std::string("error: ") + e.what();
-  }
+  RepairedBytes repair;
+  repair.outcome = Repair(source, target);
   EXPECT_EQ(bytes, ReadFile(source)) << "the source must never change";
   repair.target_written = Exists(target);
   if (repair.target_written) repair.target = ReadFile(target);
@@ -155,11 +149,11 @@ TEST(PostProcessFile, SmallFiles) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const Repair repair = RepairBytes(c.bytes);
+    const RepairedBytes repair = RepairBytes(c.bytes);
     EXPECT_EQ(c.outcome, repair.outcome);
     EXPECT_EQ(c.length != 0, repair.target_written);
     if (c.length != 0) {
-      EXPECT_EQ(Bytes(c.bytes.begin(), c.bytes.begin() + c.length), repair.target);
+      EXPECT_EQ(Head(c.bytes, c.length), repair.target);
     }
   }
 }
@@ -187,7 +181,7 @@ TEST(PostProcessFile, LoadLimit) {
     SCOPED_TRACE(c.name);
     Bytes bytes(c.size, 0);
     Plant(bytes, c.tail);
-    const Repair repair = RepairBytes(bytes);
+    const RepairedBytes repair = RepairBytes(bytes);
     EXPECT_EQ(c.outcome, repair.outcome);
     if (c.outcome == found) {
       ASSERT_EQ(c.tail + 8, repair.target.size());
@@ -202,56 +196,42 @@ TEST(PostProcessFile, TargetHandling) {
   ScopedTempDir dir;
   const std::string source = dir.File("a.X3F");
   const std::string target = dir.File("b.X3F");
-  Bytes first = Filler(100, 1);
-  Plant(first, 50);
-  WriteFile(source, first);
-  std::string message;
-  PostProcessFile(source, target, message);
-  EXPECT_EQ(Bytes(first.begin(), first.begin() + 58), ReadFile(target));
+  const std::string saved = std::string(kTailFoundPrefix) + "b.X3F";
+  const Bytes first = WriteSource(source, 50, 100, 1);
+  EXPECT_EQ(saved, Repair(source, target));
+  EXPECT_EQ(Head(first, 58), ReadFile(target));
 
   // A second run over the same target replaces the copy.
-  Bytes second = Filler(100, 2);
-  Plant(second, 70);
-  WriteFile(source, second);
-  PostProcessFile(source, target, message);
-  EXPECT_EQ(Bytes(second.begin(), second.begin() + 78), ReadFile(target));
+  const Bytes second = WriteSource(source, 70, 100, 2);
+  EXPECT_EQ(saved, Repair(source, target));
+  EXPECT_EQ(Head(second, 78), ReadFile(target));
 
   // A failed run (tail too close to the end) leaves that copy as it was.
-  Bytes bad = Filler(100, 3);
-  Plant(bad, 95);
-  WriteFile(source, bad);
-  message = "kept";
-  EXPECT_THROW(PostProcessFile(source, target, message), Error);
-  EXPECT_EQ("kept", message);
-  EXPECT_EQ(Bytes(second.begin(), second.begin() + 78), ReadFile(target));
+  WriteSource(source, 95, 100, 3);
+  EXPECT_EQ(std::string("error: ") + kStreamReadError, Repair(source, target));
+  EXPECT_EQ(Head(second, 78), ReadFile(target));
 
   // Nor does a run without a tail touch it.
   WriteFile(source, Filler(100, 4));
-  PostProcessFile(source, target, message);
-  EXPECT_EQ(kNoTailMessage, message);
-  EXPECT_EQ(Bytes(second.begin(), second.begin() + 78), ReadFile(target));
+  EXPECT_EQ(kNoTailMessage, Repair(source, target));
+  EXPECT_EQ(Head(second, 78), ReadFile(target));
   EXPECT_EQ(2u, Listing(dir.Path()).size());
 }
 
 TEST(PostProcessFile, NoMemoryForTheBuffers) {
   ScopedTempDir dir;
-  Bytes bytes = Filler(300000);
-  Plant(bytes, 200000);
   const std::string source = dir.File("a.X3F");
   const std::string target = dir.File("b.X3F");
-  WriteFile(source, bytes);
+  const Bytes bytes = WriteSource(source, 200000, 300000);
   const Bytes earlier = Filler(100, 5);
   WriteFile(target, earlier);
 
-  std::string message = "kept";
-  try {
+  std::string outcome;
+  {
     const testing::ScopedAllocationLimit limit(64 * 1024);
-    PostProcessFile(source, target, message);
-    ADD_FAILURE() << "no error";
-  } catch (const Error& e) {
-    EXPECT_STREQ(kOutOfMemoryError, e.what());
+    outcome = Repair(source, target);
   }
-  EXPECT_EQ("kept", message);
+  EXPECT_EQ(std::string("error: ") + kOutOfMemoryError, outcome);
   EXPECT_EQ(bytes, ReadFile(source));
   EXPECT_EQ(earlier, ReadFile(target));
   EXPECT_EQ(2u, Listing(dir.Path()).size());
@@ -261,29 +241,24 @@ TEST(PostProcessFile, AFileAtTheTemporaryNameIsLeftAlone) {
   // Someone else's file at the name the copy tries first is neither opened
   // nor replaced; the copy takes the next name.
   ScopedTempDir dir;
-  Bytes bytes = Filler(100);
-  Plant(bytes, 50);
   const std::string source = dir.File("a.X3F");
   const std::string target = dir.File("b.X3F");
-  WriteFile(source, bytes);
+  const Bytes bytes = WriteSource(source, 50, 100);
   testing::PredictableTemporaryNames names;
   const std::string planted = names.Next(target);
   const Bytes theirs = Filler(200, 9);
   WriteFile(planted, theirs);
 
-  std::string message;
-  PostProcessFile(source, target, message);
-  EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 58), ReadFile(target));
+  EXPECT_EQ(std::string(kTailFoundPrefix) + "b.X3F", Repair(source, target));
+  EXPECT_EQ(Head(bytes, 58), ReadFile(target));
   EXPECT_EQ(theirs, ReadFile(planted));
   EXPECT_EQ(3u, Listing(dir.Path()).size());
 }
 
 TEST(PostProcessFile, UnusableSourcesAndTargets) {
   ScopedTempDir dir;
-  Bytes good = Filler(64);
-  Plant(good, 40);
   const std::string source = dir.File("good.X3F");
-  WriteFile(source, good);
+  const Bytes good = WriteSource(source, 40, 64);
   testing::fs::create_directory(testing::PathOf(dir.File("folder")));
   WriteFile(dir.File("plain"), good);
 
@@ -309,14 +284,8 @@ TEST(PostProcessFile, UnusableSourcesAndTargets) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::string message = "kept";
-    try {
-      PostProcessFile(c.source, c.target, message);
-      ADD_FAILURE() << "no error";
-    } catch (const Error& e) {
-      EXPECT_EQ(0u, std::string(e.what()).find(c.names)) << e.what();
-    }
-    EXPECT_EQ("kept", message);
+    const std::string outcome = Repair(c.source, c.target);
+    EXPECT_EQ(0u, outcome.rfind("error: " + c.names, 0)) << outcome;
     EXPECT_EQ(good, ReadFile(source));
   }
   EXPECT_TRUE(testing::fs::is_directory(testing::PathOf(dir.File("folder"))));

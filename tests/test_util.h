@@ -1,6 +1,9 @@
 #pragma once
 
-// Real files for tests: a fresh temporary folder per test and byte builders.
+// Real files for tests: a fresh temporary folder per test, byte builders, and
+// the repair of one file as a single outcome text.
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -10,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "fileio/error.h"
 #include "fileio/path_parts.h"
+#include "x3f/tail_repair.h"
 
 namespace velkrane::testing {
 
@@ -78,6 +83,34 @@ inline void WriteFile(const std::string& path, const Bytes& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write test file " + path);
+}
+
+/// Writes a source of `size` bytes with its tail signature at `tail` (so a
+/// repaired copy is its first `tail + 8` bytes) and returns its bytes.
+inline Bytes WriteSource(const std::string& path, std::size_t tail, std::size_t size,
+                         unsigned seed = 1) {
+  Bytes bytes = Filler(size, seed);
+  Plant(bytes, tail);
+  WriteFile(path, bytes);
+  return bytes;
+}
+
+/// The first `length` bytes: what a repair of `bytes` should write.
+inline Bytes Head(const Bytes& bytes, std::size_t length) {
+  return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
+}
+
+/// Runs PostProcessFile and returns its message, or "error: " and the error's
+/// text. A failure must leave the message as it was.
+inline std::string Repair(const std::string& source, const std::string& target) {
+  std::string message = "kept";
+  try {
+    PostProcessFile(source, target, message);
+    return message;
+  } catch (const Error& e) {
+    EXPECT_EQ("kept", message) << "a failure must not set the message";
+    return std::string("error: ") + e.what();
+  }
 }
 
 inline Bytes ReadFile(const std::string& path) {

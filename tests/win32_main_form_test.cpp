@@ -25,7 +25,6 @@ namespace velkrane {
 namespace {
 
 using testing::BoxWatcher;
-using testing::Bytes;
 using testing::DrainQueue;
 using testing::ListEntries;
 using testing::ScopedTempDir;
@@ -282,9 +281,7 @@ struct Sources {
   std::string b = dir.File("b.X3F");
   std::string out = dir.File("PostProcessed") + "\\";
   Sources() {
-    Bytes with_tail = testing::Filler(100);
-    testing::Plant(with_tail, 60);
-    testing::WriteFile(a, with_tail);
+    testing::WriteSource(a, 60, 100);
     testing::WriteFile(b, testing::Filler(50, 2));
   }
 };
@@ -318,8 +315,7 @@ TEST_F(MainFormTest, DecodeRealFiles) {
             watcher.boxes[0].text);
   EXPECT_FALSE(watcher.boxes[0].any_icon);
 
-  const Bytes source = testing::ReadFile(src.a);
-  EXPECT_EQ(Bytes(source.begin(), source.begin() + 68),
+  EXPECT_EQ(testing::Head(testing::ReadFile(src.a), 68),
             testing::ReadFile(src.out + "a.X3F"));
   EXPECT_FALSE(testing::Exists(src.out + "b.X3F"));
 }
@@ -400,9 +396,7 @@ TEST_F(MainFormTest, PressesDuringARun) {
 TEST_F(MainFormTest, CloseDuringARunFinishesSilentlyThenQuits) {
   Sources src;
   const std::string c = src.dir.File("c.X3F");
-  Bytes with_tail = testing::Filler(40, 3);
-  testing::Plant(with_tail, 20);
-  testing::WriteFile(c, with_tail);
+  testing::WriteSource(c, 20, 40, 3);
   Select(Paths{src.a, src.b, c});
 
   BoxWatcher watcher;

@@ -100,7 +100,7 @@ RepairOutcome RepairFile(const std::string& source, const std::string& target,
 void PostProcessFile(const std::string& source, const std::string& target,
                      std::string& message) {
   const RepairOutcome outcome = RepairFile(source, target);
-  message = outcome.result == RepairResult::kNoTail
+  message = outcome.result == RepairResult::kTailNotFound
                 ? kNoTailMessage
                 : kTailFoundPrefix + FileNamePart(target);
 }

@@ -26,18 +26,18 @@ struct RepairOptions {
   std::function<void()> after_search;
 };
 
-enum class RepairResult { kRepaired, kWouldRepair, kNoTail };
+enum class RepairResult { kRepaired, kWouldRepair, kTailNotFound };
 
 struct RepairOutcome {
-  RepairResult result = RepairResult::kNoTail;
+  RepairResult result = RepairResult::kTailNotFound;
   std::int64_t source_size = 0;
-  std::int64_t length =
-      0;  // of the copy (written, or that would be written); 0 for kNoTail
+  /// Of the copy (written, or that would be written); 0 for kTailNotFound.
+  std::int64_t length = 0;
   std::int64_t tail = -1;      // length - 8 (kNoTail when none)
-  std::int64_t bytes_cut = 0;  // source_size - length; 0 for kNoTail
+  std::int64_t bytes_cut = 0;  // source_size - length; 0 for kTailNotFound
   TailSource tail_from = TailSource::kRule;
   /// Of the copy as written (dry run: of those first `length` source bytes);
-  /// for kNoTail, of the bytes searched, which says why there is no end.
+  /// for kTailNotFound, of the bytes searched, which says why there is no end.
   X3fVerdict verdict;
 };
 

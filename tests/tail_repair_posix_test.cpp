@@ -1,7 +1,7 @@
-// Faults injected for real: a full disk, a failing flush, an unwritable
-// folder, a source that changes under the copy, hostile names. Each case runs
-// in a child process under a watchdog, and afterwards the source, an earlier
-// good copy and the output folder are checked.
+// The repair under faults injected for real: a full disk, a failing flush, an
+// unwritable folder, a source that changes under the copy, hostile names. Each
+// case runs in a child process under a watchdog, and afterwards the source,
+// an earlier good copy and the output folder are checked.
 
 #include <gtest/gtest.h>
 #include <linux/filter.h>
@@ -33,14 +33,15 @@ namespace velkrane {
 namespace {
 
 using testing::Bytes;
-using testing::Exists;
 using testing::Filler;
+using testing::Head;
 using testing::Listing;
-using testing::Plant;
 using testing::ReadFile;
 using testing::RecordingWindow;
+using testing::Repair;
 using testing::ScopedTempDir;
 using testing::WriteFile;
+using testing::WriteSource;
 
 constexpr int kWatchdogSeconds = 60;
 
@@ -84,12 +85,6 @@ std::string RunWatched(const std::function<std::string()>& body) {
   return report;
 }
 
-std::string Repair(const std::string& source, const std::string& target) {
-  std::string message = "unset";
-  PostProcessFile(source, target, message);
-  return message;
-}
-
 struct Snapshot {
   Bytes bytes;
   struct timespec mtime;
@@ -117,13 +112,9 @@ struct Scene {
   std::string target = out + "/IMG 0001.X3F";
 
   explicit Scene(std::size_t tail) {
-    Bytes bytes = Filler(tail + 1024, 11);
-    Plant(bytes, tail);
-    WriteFile(source, bytes);
+    WriteSource(source, tail, tail + 1024, 11);
     ::mkdir(out.c_str(), 0777);
-    Bytes earlier = Filler(100, 12);
-    Plant(earlier, 92);
-    WriteFile(target, earlier);
+    WriteSource(target, 92, 100, 12);
   }
   void ExpectOnlyTheEarlierCopy() const {
     EXPECT_EQ(std::vector<std::string>{"IMG 0001.X3F"}, Listing(out));
@@ -165,9 +156,7 @@ TEST(Faults, TinyDiskFillsUp) {
   Scene scene(300000);
   const ScopedTinyDisk disk(scene.out);
   if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
-  Bytes earlier = Filler(100, 12);
-  Plant(earlier, 92);
-  WriteFile(scene.target, earlier);
+  WriteSource(scene.target, 92, 100, 12);
   const Snapshot source = Take(scene.source), before = Take(scene.target);
 
   RecordingWindow window;
@@ -337,15 +326,14 @@ TEST(Faults, X3fChangesBetweenSearchAndCopy) {
 
 TEST(Faults, HostileNames) {
   ScopedTempDir dir;
-  Bytes bytes = Filler(300, 5);
-  Plant(bytes, 200);
   const std::string names[] = {
       "with spaces  inside.X3F", "-rf --help.X3F", "line\nbreak.X3F",
       "\xe5\x86\x99\xe7\x9c\x9f \xc3\xa9\xe2\x82\xac.X3F", "back\\slash:colon.X3F",
       "*?[glob].X3F"};
   RecordingWindow window;
+  Bytes bytes;
   for (const auto& name : names) {
-    WriteFile(dir.File(name), bytes);
+    bytes = WriteSource(dir.File(name), 200, 300, 5);
     window.entries.push_back(dir.File(name));
   }
   const std::string report = RunWatched([&] {
@@ -363,8 +351,7 @@ TEST(Faults, HostileNames) {
           dir.File("PostProcessed") + "/|";
   EXPECT_EQ(want, report);
   for (const auto& name : names) {
-    EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 208),
-              ReadFile(dir.File("PostProcessed/" + name)));
+    EXPECT_EQ(Head(bytes, 208), ReadFile(dir.File("PostProcessed/" + name)));
   }
 }
 

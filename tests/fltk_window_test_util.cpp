@@ -1,4 +1,4 @@
-#include "tests/fltk_wm_hints.h"
+#include "tests/fltk_window_test_util.h"
 
 #include <FL/Fl_Window.H>
 #include <FL/x.H>
