@@ -18,6 +18,8 @@
 
 #include "batch/batch_run.h"
 #include "fileio/error.h"
+#include "fileio/path_parts.h"
+#include "x3f/repair.h"
 #include "x3f/tail_repair.h"
 #include "recording_window.h"
 #include "test_util.h"
@@ -228,8 +230,12 @@ TEST(Faults, SourceChangesBetweenSearchAndCopy) {
     const Snapshot earlier = Take(scene.target);
     changing_source = scene.source;
     const std::string report = RunWatched([&] {
-      SetAfterSearchHookForTesting(c.change);
-      return Repair(scene.source, scene.target);
+      RepairOptions options;
+      options.after_search = c.change;
+      const RepairOutcome outcome = RepairFile(scene.source, scene.target, options);
+      return outcome.result == RepairResult::kRepaired
+                 ? kTailFoundPrefix + FileNamePart(scene.target)
+                 : std::string("not repaired");
     });
     EXPECT_EQ(c.outcome, report);
     if (report == c.outcome && report.rfind("error: ", 0) == 0) {

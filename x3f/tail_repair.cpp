@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 #include <vector>
 
-#include "fileio/error.h"
 #include "fileio/file_io.h"
-#include "fileio/path_parts.h"
+#include "x3f/x3f_structure.h"
 
 namespace velkrane {
 
@@ -20,29 +18,49 @@ namespace {
 constexpr unsigned char kSignature[] = {'P', 'R', 'O', 'P'};
 constexpr std::size_t kSignatureSize = sizeof kSignature;
 
-void (*after_search_hook)() = nullptr;
-
 constexpr std::size_t kStretch = 256;
 
 // Where the loader can pick a function variant at start-up (ELF on x86-64),
-// build the filter for AVX2 as well: twice the bytes per compare.
+// build the filters for AVX2 as well: twice the bytes per compare.
 #if defined(__x86_64__) && defined(__ELF__) && defined(__GNUC__)
 #define VELKRANE_VECTOR_VARIANTS __attribute__((target_clones("avx2", "default")))
 #else
 #define VELKRANE_VECTOR_VARIANTS
 #endif
 
-// Whether the kStretch positions from `stretch` may hold a signature: a 'P'
-// with another 'P' three bytes on. No early exit, so it vectorises; reads
-// kStretch + 3 bytes.
-VELKRANE_VECTOR_VARIANTS
-bool StretchMayHoldSignature(const unsigned char* stretch) {
+// Whether the kStretch positions from `stretch` may hold "PROP" (a 'P' with
+// another 'P' three bytes on) or "SECd" (an 'S' with a 'd' three bytes on).
+// No early exit, so it vectorises; reads kStretch + 3 bytes.
+template <bool kProp, bool kDirectory>
+inline __attribute__((always_inline)) bool StretchFilter(
+    const unsigned char* stretch) {
   unsigned char maybe = 0;
   for (std::size_t k = 0; k < kStretch; ++k) {
-    maybe |= static_cast<unsigned char>((stretch[k] == kSignature[0]) &
-                                        (stretch[k + 3] == kSignature[3]));
+    if (kProp) {
+      maybe |= static_cast<unsigned char>((stretch[k] == 'P') &
+                                          (stretch[k + 3] == 'P'));
+    }
+    if (kDirectory) {
+      maybe |= static_cast<unsigned char>((stretch[k] == 'S') &
+                                          (stretch[k + 3] == 'd'));
+    }
   }
   return maybe != 0;
+}
+
+VELKRANE_VECTOR_VARIANTS
+bool StretchMayHoldSignature(const unsigned char* stretch) {
+  return StretchFilter<true, false>(stretch);
+}
+
+VELKRANE_VECTOR_VARIANTS
+bool StretchMayHoldEither(const unsigned char* stretch) {
+  return StretchFilter<true, true>(stretch);
+}
+
+VELKRANE_VECTOR_VARIANTS
+bool StretchMayHoldDirectory(const unsigned char* stretch) {
+  return StretchFilter<false, true>(stretch);
 }
 
 }  // namespace
@@ -104,51 +122,102 @@ std::int64_t FindTailInFile(const InputFile& source, std::int64_t window,
 
 namespace {
 
-void Repair(const std::string& source, const std::string& target,
-            std::string& message) {
-  const InputFile input(source);
-  const std::int64_t window = std::min(input.Size(), kLoadLimit);
-  if (window == 0) throw Error(kStreamReadError);
+// One backward pass over an X3F window. A directory's 12-byte head starts
+// inside the block that finds it, so each block also reads the 11 bytes after
+// it; that covers the 3 a straddling signature needs too.
+class X3fEndSearch {
+ public:
+  X3fEndSearch(const InputFile& source, std::int64_t window)
+      : source_(source), window_(window) {}
 
-  const std::int64_t tail = FindTailInFile(input, window);
-  if (tail == kNoTail) {
-    message = kNoTailMessage;
-    return;
-  }
-  const std::int64_t length = tail + kTailLength;
-  // A tail in the last 7 bytes would make the copy longer than what was
-  // loaded; fail before the target is touched.
-  if (length > window) throw Error(kStreamReadError);
-  if (input.IsSameFileAs(target)) {
-    throw Error("Cannot write " + target + ": it is the source file itself");
+  X3fEnds Run(std::size_t block_size) {
+    const auto block =
+        static_cast<std::int64_t>(std::max<std::size_t>(block_size, 1));
+    const std::int64_t top = window_ - static_cast<std::int64_t>(kSignatureSize) + 1;
+    if (top <= kLowestDirectoryPosition) return ends_;
+    std::vector<unsigned char> buffer(
+        static_cast<std::size_t>(std::min(block, window_) + kHeadOverlap));
+    for (std::int64_t end = top; end > kLowestDirectoryPosition;) {
+      const std::int64_t start = std::max<std::int64_t>(end - block, 0);
+      const std::int64_t stop = std::min<std::int64_t>(end + kHeadOverlap, window_);
+      source_.ReadAt(start, buffer.data(), static_cast<std::size_t>(stop - start));
+      data_ = buffer.data();
+      start_ = start;
+      stop_ = stop;
+      const auto lowest = static_cast<std::size_t>(
+          std::max<std::int64_t>(kLowestDirectoryPosition - start, 0));
+      if (ScanBackward(lowest, static_cast<std::size_t>(end - start))) break;
+      end = start;
+    }
+    return ends_;
   }
 
-  if (after_search_hook) after_search_hook();
-  OutputFile output(target);
-  output.CopyFrom(input, length);
-  unsigned char end[kTailLength];
-  if (output.Size() != length) throw Error(kStreamWriteError);
-  output.ReadAt(length - kTailLength, end, sizeof end);
-  // The source may have changed since the search; never commit a copy that
-  // does not end in the tail that was found.
-  if (!IsTailSignatureAt(end, 0)) throw Error(kStreamReadError);
-  output.Commit();
-  message = kTailFoundPrefix + FileNamePart(target);
-}
+ private:
+  // Positions below this hold the "FOVb" header.
+  static constexpr std::int64_t kLowestDirectoryPosition = 4;
+  static constexpr std::int64_t kHeadOverlap = 11;
+
+  // Tests the buffer positions [lowest, end) from the top; true once the
+  // structural end is found.
+  bool ScanBackward(std::size_t lowest, std::size_t end) {
+    while (end - lowest >= kStretch) {
+      const unsigned char* stretch = data_ + end - kStretch;
+      const bool maybe = ends_.rule_tail == kNoTail ? StretchMayHoldEither(stretch)
+                                                    : StretchMayHoldDirectory(stretch);
+      if (maybe) {
+        for (std::size_t k = end; k-- > end - kStretch;) {
+          if (TestPosition(k)) return true;
+        }
+      }
+      end -= kStretch;
+    }
+    while (end-- > lowest) {
+      if (TestPosition(end)) return true;
+    }
+    return false;
+  }
+
+  bool TestPosition(std::size_t pos) {
+    const std::int64_t at = start_ + static_cast<std::int64_t>(pos);
+    if (ends_.rule_tail == kNoTail && at >= kLowestTailPosition &&
+        IsTailSignatureAt(data_, pos)) {
+      ends_.rule_tail = at;
+    }
+    return IsDirectoryAt(data_, pos) && IsStructuralEnd(at);
+  }
+
+  // The cheap tests first: a directory inside the window whose end holds its
+  // offset. Only then the whole check of the bytes before that end.
+  bool IsStructuralEnd(std::int64_t offset) {
+    if (offset + 16 > window_) return false;
+    const unsigned char* head = data_ + (offset - start_);
+    const std::int64_t end = X3fEndFor(offset, ReadUint32(head + 8));
+    if (end > window_) return false;
+    unsigned char slot[4];
+    if (end <= stop_) {
+      std::memcpy(slot, data_ + (end - 4 - start_), sizeof slot);
+    } else {
+      source_.ReadAt(end - 4, slot, sizeof slot);
+    }
+    if (ReadUint32(slot) != offset) return false;
+    if (!CheckX3fStructure(source_, end).complete) return false;
+    ends_.end = end;
+    return true;
+  }
+
+  const InputFile& source_;
+  const std::int64_t window_;
+  const unsigned char* data_ = nullptr;
+  std::int64_t start_ = 0;  // file offset of data_[0]
+  std::int64_t stop_ = 0;   // file offset just past the bytes read
+  X3fEnds ends_;
+};
 
 }  // namespace
 
-void PostProcessFile(const std::string& source, const std::string& target,
-                     std::string& message) {
-  // The search and copy buffers are the only sizeable allocations; running out
-  // of memory for them is a failure of this file, told in words.
-  try {
-    Repair(source, target, message);
-  } catch (const std::bad_alloc&) {
-    throw Error(kOutOfMemoryError);
-  }
+X3fEnds FindX3fEndsInFile(const InputFile& source, std::int64_t window,
+                          std::size_t block_size) {
+  return X3fEndSearch(source, window).Run(block_size);
 }
-
-void SetAfterSearchHookForTesting(void (*hook)()) { after_search_hook = hook; }
 
 }  // namespace velkrane

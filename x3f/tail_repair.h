@@ -35,15 +35,29 @@ std::int64_t FindLastSignature(const unsigned char* data, std::size_t size,
 std::int64_t FindTailInFile(const InputFile& source, std::int64_t window,
                             std::size_t block_size = kSearchBlockSize);
 
-/// Writes a copy of `source` cut 8 bytes after its last "PROP" within the
-/// first kLoadLimit bytes to `target`, and sets `message` to the outcome.
-/// Throws velkrane::Error on any failure and then leaves `message`, the source
-/// and any earlier target untouched.
+/// What one backward pass over a window that starts like an X3F finds.
+struct X3fEnds {
+  /// The structural end: the length of the complete X3F whose directory lies
+  /// highest in the window, or kNoTail.
+  std::int64_t end = kNoTail;
+  /// The last "PROP" above where the pass stopped: the rule's tail when there
+  /// is no structural end, or kNoTail.
+  std::int64_t rule_tail = kNoTail;
+};
+
+/// Scans the first `window` bytes of `source` backward once, in blocks of
+/// `block_size`, for both the rule's tail and the structural end, and stops
+/// at the first directory that makes a complete X3F of the bytes before its
+/// end.
+X3fEnds FindX3fEndsInFile(const InputFile& source, std::int64_t window,
+                          std::size_t block_size = kSearchBlockSize);
+
+/// Writes a copy of `source` cut where the X3F ends (its own directory, else
+/// 8 bytes after its last "PROP") within the first kLoadLimit bytes to
+/// `target`, and sets `message` to the outcome. Throws velkrane::Error on any
+/// failure and then leaves `message`, the source and any earlier target
+/// untouched.
 void PostProcessFile(const std::string& source, const std::string& target,
                      std::string& message);
-
-/// Test seam: `hook` runs after the search and before the copy, so a test can
-/// change the source in that gap. Pass nullptr to remove it.
-void SetAfterSearchHookForTesting(void (*hook)());
 
 }  // namespace velkrane

@@ -1,0 +1,150 @@
+#include "x3f/x3f_structure.h"
+
+#include <cstring>
+
+#include "fileio/file_io.h"
+
+namespace velkrane {
+
+const char kCompleteX3f[] = "complete X3F";
+
+namespace {
+
+constexpr unsigned char kHeader[] = {'F', 'O', 'V', 'b'};
+constexpr unsigned char kDirectory[] = {'S', 'E', 'C', 'd'};
+constexpr std::int64_t kHeaderSize = 4;
+constexpr std::int64_t kDirectoryHeadSize = 12;
+constexpr std::size_t kEntrySize = 12;
+
+const char kNoHeaderProblem[] = "no X3F header";
+const char kOffsetOutsideProblem[] =
+    "the directory offset points outside the file";
+const char kNoDirectoryProblem[] = "no directory at offset ";
+const char kDirectoryEndProblem[] =
+    "the directory does not end where the file ends";
+const char kTooManySectionsProblem[] = " sections, more than an X3F holds";
+const char kSectionOutsideProblem[] = " lies outside the file";
+const char kSectionSignatureProblem[] = " does not start with its signature";
+
+// The signature each known section type starts with; other types are
+// accepted unchecked.
+const char* SignatureOf(const std::string& type) {
+  if (type == "PROP") return "SECp";
+  if (type == "IMAG" || type == "IMA2") return "SECi";
+  if (type == "CAMF") return "SECc";
+  return nullptr;
+}
+
+// "section 2 (IMA2)"; bytes that are not printable ASCII show as '?', so the
+// text stays valid UTF-8 whatever the file holds.
+std::string SectionName(std::size_t index, const std::string& type) {
+  std::string printable = type;
+  for (char& c : printable) {
+    if (c < ' ' || c > '~') c = '?';
+  }
+  return "section " + std::to_string(index + 1) + " (" + printable + ")";
+}
+
+X3fVerdict Problem(X3fVerdict verdict, std::string text) {
+  verdict.problem = std::move(text);
+  return verdict;
+}
+
+}  // namespace
+
+std::string X3fVerdict::Text() const {
+  return complete ? kCompleteX3f : problem;
+}
+
+std::uint32_t ReadUint32(const unsigned char* data) {
+  return static_cast<std::uint32_t>(data[0]) |
+         static_cast<std::uint32_t>(data[1]) << 8 |
+         static_cast<std::uint32_t>(data[2]) << 16 |
+         static_cast<std::uint32_t>(data[3]) << 24;
+}
+
+bool IsDirectoryAt(const unsigned char* data, std::size_t pos) {
+  return std::memcmp(data + pos, kDirectory, sizeof kDirectory) == 0;
+}
+
+bool IsX3fHeader(const unsigned char* data) {
+  return std::memcmp(data, kHeader, sizeof kHeader) == 0;
+}
+
+X3fVerdict CheckX3fStructure(const ReadAtFunction& read, std::int64_t length) {
+  X3fVerdict verdict;
+  unsigned char word[4];
+  if (length < kHeaderSize) return Problem(verdict, kNoHeaderProblem);
+  read(0, word, sizeof word);
+  if (!IsX3fHeader(word)) return Problem(verdict, kNoHeaderProblem);
+
+  read(length - 4, word, sizeof word);
+  const std::int64_t offset = ReadUint32(word);
+  verdict.directory_offset = static_cast<std::uint32_t>(offset);
+  if (offset + kDirectoryHeadSize + 4 > length) {
+    return Problem(verdict, kOffsetOutsideProblem);
+  }
+  unsigned char head[kDirectoryHeadSize];
+  read(offset, head, sizeof head);
+  if (!IsDirectoryAt(head, 0)) {
+    return Problem(verdict, kNoDirectoryProblem + std::to_string(offset));
+  }
+  // 64-bit, so no count can wrap the end around to the file's length.
+  const std::uint32_t count = ReadUint32(head + 8);
+  if (X3fEndFor(offset, count) != length) {
+    return Problem(verdict, kDirectoryEndProblem);
+  }
+  if (count > kMaxX3fSections) {
+    return Problem(verdict, "the directory lists " + std::to_string(count) +
+                                kTooManySectionsProblem);
+  }
+
+  std::vector<unsigned char> entries(count * kEntrySize);
+  if (count != 0)
+    read(offset + kDirectoryHeadSize, entries.data(), entries.size());
+  for (std::size_t k = 0; k < count; ++k) {
+    const unsigned char* entry = entries.data() + k * kEntrySize;
+    X3fSection section;
+    section.offset = ReadUint32(entry);
+    section.length = ReadUint32(entry + 4);
+    section.type.assign(reinterpret_cast<const char*>(entry + 8), 4);
+    verdict.sections.push_back(section);
+    // Sections lie between the header and the directory.
+    const std::int64_t start = section.offset;
+    if (start < kHeaderSize || start + section.length > offset) {
+      return Problem(verdict,
+                     SectionName(k, section.type) + kSectionOutsideProblem);
+    }
+    const char* signature = SignatureOf(section.type);
+    if (signature == nullptr) continue;
+    bool starts_right = section.length >= 4;
+    if (starts_right) {
+      read(start, word, sizeof word);
+      starts_right = std::memcmp(word, signature, 4) == 0;
+    }
+    if (!starts_right) {
+      return Problem(verdict,
+                     SectionName(k, section.type) + kSectionSignatureProblem);
+    }
+  }
+  verdict.complete = true;
+  return verdict;
+}
+
+X3fVerdict CheckX3fStructure(const InputFile& file, std::int64_t length) {
+  return CheckX3fStructure(
+      [&file](std::int64_t offset, void* data, std::size_t size) {
+        file.ReadAt(offset, data, size);
+      },
+      length);
+}
+
+X3fVerdict CheckX3fStructure(const OutputFile& file, std::int64_t length) {
+  return CheckX3fStructure(
+      [&file](std::int64_t offset, void* data, std::size_t size) {
+        file.ReadAt(offset, data, size);
+      },
+      length);
+}
+
+}  // namespace velkrane

@@ -1,0 +1,66 @@
+#pragma once
+
+// The layout of an X3F file, as far as the repair needs it: a "FOVb" header,
+// sections that each start with their own signature, and a directory ("SECd",
+// version, entry count, 12-byte entries) followed by the 4-byte offset of that
+// directory, which ends the file. All integers are little-endian uint32.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace velkrane {
+
+class InputFile;
+class OutputFile;
+
+struct X3fSection {
+  std::uint32_t offset = 0, length = 0;
+  std::string type;  // the entry's 4 bytes as stored ("PROP", "IMA2", ...)
+};
+
+struct X3fVerdict {
+  bool complete = false;
+  std::string
+      problem;  // empty when complete; plain words a photographer can act on
+  std::uint32_t directory_offset = 0;
+  std::vector<X3fSection> sections;  // the entries read
+  std::string Text() const;          // "complete X3F", or the problem
+};
+
+extern const char kCompleteX3f[];
+
+/// A directory lists at most this many sections; real files list a handful.
+/// It bounds what one check reads and holds, whatever the file claims.
+constexpr std::uint32_t kMaxX3fSections = 1024;
+
+/// Reads exactly `size` bytes at `offset`, or throws velkrane::Error.
+using ReadAtFunction =
+    std::function<void(std::int64_t offset, void* data, std::size_t size)>;
+
+/// Checks the first `length` bytes of a file as one complete X3F. Reads the
+/// header, the directory and 4 bytes per section, never at or past `length`.
+/// Bad data gives a verdict with the first problem found; only a failed read
+/// throws.
+X3fVerdict CheckX3fStructure(const ReadAtFunction& read, std::int64_t length);
+X3fVerdict CheckX3fStructure(const InputFile& file, std::int64_t length);
+X3fVerdict CheckX3fStructure(const OutputFile& file, std::int64_t length);
+
+/// True when data[pos..pos+3] reads "SECd", the start of a directory.
+bool IsDirectoryAt(const unsigned char* data, std::size_t pos);
+
+/// True when data[0..3] reads "FOVb", the start of every X3F file.
+bool IsX3fHeader(const unsigned char* data);
+
+/// Where a directory at `offset` holding `count` entries ends the file: the
+/// entries and the 4-byte offset follow its 12-byte head.
+constexpr std::int64_t X3fEndFor(std::int64_t offset, std::uint32_t count) {
+  return offset + 12 + 12 * static_cast<std::int64_t>(count) + 4;
+}
+
+/// The little-endian uint32 at data[0..3].
+std::uint32_t ReadUint32(const unsigned char* data);
+
+}  // namespace velkrane
