@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "batch/batch_run.h"
@@ -210,6 +211,167 @@ TEST(CommandLine, RepairsATree) {
     EXPECT_EQ(want_out, Snapshot(out));
     EXPECT_EQ(0u, result.err.size()) << result.err;
   }
+}
+
+TEST(CommandLine, ExitStatusAndMessages) {
+  ScopedTempDir dir;
+  const Bytes a = MakeX3f(kPropLast, 1).bytes;
+  const std::string good = dir.File("A.X3F");
+  const std::string other = dir.File("other/A.X3F");
+  const std::string none = dir.File("none.X3F");
+  const std::string missing = dir.File("gone.X3F");
+  const std::string empty = dir.File("empty");
+  const std::string out = dir.File("out");
+  fs::create_directories(testing::PathOf(empty));
+  fs::create_directories(testing::PathOf(dir.File("other")));
+  WriteFile(good, Joined(a, Filler(10)));
+  WriteFile(other, MakeX3f(kIma2Last, 2).bytes);
+  WriteFile(none, Filler(100));
+  const std::string repaired = good + ":" + kTailFoundPrefix + "A.X3F";
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string out_has, err_has, out_lacks;
+  } cases[] = {
+      {{}, 2, "", "PATH is required", ""},
+      {{"--bogus", good}, 2, "", "--bogus", repaired},
+      {{"-o"}, 2, "", "--output", ""},
+      {{"-o", "", good}, 2, "", "--output", repaired},
+      {{"--help"}, 0, "Usage: velkrane-cli [OPTIONS] PATH...", "", ""},
+      {{"--version"}, 0, "velkrane-cli 1.0.0\n", "", ""},
+      {{good}, 0, repaired, "", ""},
+      {{"--dry-run", good}, 0, good + ":" + kWouldCutPrefix + "10", "", ""},
+      {{"-n", none}, 1, none + ":" + kNoTailMessage, "", ""},
+      // A missing path fails alone; the files after it are still repaired.
+      {{missing, good},
+       1,
+       missing + ":" + kFailedPrefix + "Cannot open " + missing,
+       "",
+       ""},
+      {{"-q", good, none}, 1, none + ":" + kNoTailMessage, "", repaired},
+      {{empty}, 1, "Repaired 0", "No X3F files found.", ""},
+      // Two files at one path below two folders: the second may not replace
+      // the first one's copy.
+      {{"-o", out, good, other},
+       1,
+       other + ":" + kFailedPrefix + "Cannot write " + out + kPathSeparator + "A.X3F" +
+           kTargetTakenSuffix,
+       "",
+       ""},
+  };
+  for (const auto& c : cases) {
+    const CliRun run = RunCli(c.args);
+    SCOPED_TRACE(::testing::PrintToString(c.args) + "\nout: " + run.out +
+                 "\nerr: " + run.err);
+    EXPECT_EQ(c.status, run.status);
+    EXPECT_NE(std::string::npos, run.out.find(c.out_has));
+    EXPECT_NE(std::string::npos, run.err.find(c.err_has));
+    if (!c.out_lacks.empty()) {
+      EXPECT_EQ(std::string::npos, run.out.find(c.out_lacks));
+    }
+  }
+  EXPECT_EQ(a, ReadFile(out + kPathSeparator + "A.X3F"));
+}
+
+TEST(CommandLine, JsonLinesHoldWhatTheFilesHold) {
+  for (const bool rule_only : {false, true}) {
+    Card card;
+    const CliRun run = RunCli(
+        rule_only ? std::vector<std::string>{"--json", "--rule-only", "-n", card.Root()}
+                  : std::vector<std::string>{"--json", card.Root()});
+    SCOPED_TRACE(run.out);
+    const std::vector<std::string> lines = Lines(run.out);
+    ASSERT_EQ(card.Photos().size() + 1, lines.size());
+    std::int64_t cut = 0;
+    for (std::size_t i = 0; i < card.Photos().size(); ++i) {
+      const Photo& photo = card.Photos()[i];
+      const nlohmann::json line = nlohmann::json::parse(lines[i]);
+      const Bytes& copy = rule_only ? photo.rule_copy : photo.copy;
+      const std::string target = card.File(WithPostProcessed(photo.relative));
+      EXPECT_EQ("file", line["type"]);
+      EXPECT_EQ(card.File(photo.relative), line["source"]);
+      EXPECT_EQ(rule_only ? nlohmann::json() : nlohmann::json(target), line["target"]);
+      EXPECT_TRUE(line["error"].is_null());
+      if (copy.empty()) {
+        EXPECT_EQ("no_tail", line["outcome"]);
+        EXPECT_TRUE(line["tail"].is_null() && line["length"].is_null());
+        EXPECT_NE("complete", line["structure"]);
+        EXPECT_TRUE(line["structure"].is_string());
+        continue;
+      }
+      const auto length = static_cast<std::int64_t>(copy.size());
+      cut += static_cast<std::int64_t>(photo.bytes.size()) - length;
+      EXPECT_EQ(rule_only ? "would_repair" : "repaired", line["outcome"]);
+      EXPECT_EQ(length, line["length"]);
+      EXPECT_EQ(length - 8, line["tail"]);
+      EXPECT_EQ(static_cast<std::int64_t>(photo.bytes.size()) - length,
+                line["bytes_cut"]);
+      EXPECT_EQ(rule_only ? "rule" : "structure", line["tail_from"]);
+      EXPECT_EQ(copy == photo.copy, line["structure"] == "complete") << line["structure"];
+      if (!rule_only) {
+        EXPECT_EQ(copy, ReadFile(target));
+      }
+    }
+    const nlohmann::json summary = nlohmann::json::parse(lines.back());
+    EXPECT_EQ("summary", summary["type"]);
+    EXPECT_EQ(rule_only ? 0 : 4, summary["repaired"]);
+    EXPECT_EQ(rule_only ? 4 : 0, summary["would_repair"]);
+    EXPECT_EQ(1, summary["no_tail"]);
+    EXPECT_EQ(0, summary["failed"]);
+    EXPECT_EQ(cut, summary["bytes_cut"]);
+  }
+}
+
+// Later cameras write files whose end lies past the first 30,000,000 bytes.
+// Written sparse: a header and one huge image section, then the rest.
+TEST(CommandLine, WholeFileReachesPastTheWindow) {
+  ScopedTempDir dir;
+  const std::string source = dir.File("SDIM0070.X3F");
+  constexpr std::uint32_t kImage = 16, kProp = 70000000;
+  Bytes head = testing::BytesOf("FOVb");
+  head.resize(kImage);
+  testing::Append(head, "SECi");
+  Bytes rest = testing::BytesOf("SECp");
+  rest.resize(40);
+  const std::uint32_t directory = kProp + 40;
+  testing::Append(rest, "SECd");
+  testing::AppendUint32(rest, 0x00020000);
+  testing::AppendUint32(rest, 2);
+  for (const auto& [offset, length, type] :
+       {std::tuple(kImage, kProp - kImage, "IMAG"), std::tuple(kProp, 40u, "PROP")}) {
+    testing::AppendUint32(rest, offset);
+    testing::AppendUint32(rest, length);
+    testing::Append(rest, type);
+  }
+  testing::AppendUint32(rest, directory);
+  const std::int64_t length = kProp + static_cast<std::int64_t>(rest.size());
+  testing::Append(rest, "junk after the end");
+  {
+    std::ofstream file(testing::PathOf(source), std::ios::binary);
+    file.write(reinterpret_cast<const char*>(head.data()),
+               static_cast<std::streamsize>(head.size()));
+    file.seekp(kProp);
+    file.write(reinterpret_cast<const char*>(rest.data()),
+               static_cast<std::streamsize>(rest.size()));
+    ASSERT_TRUE(file.good());
+  }
+  const std::string copy = dir.File("PostProcessed/SDIM0070.X3F");
+
+  const CliRun window_only = RunCli({source});
+  EXPECT_EQ(1, window_only.status);
+  EXPECT_NE(std::string::npos, window_only.out.find(kNoTailMessage)) << window_only.out;
+
+  const CliRun whole = RunCli({"--whole-file", source});
+  EXPECT_EQ(0, whole.status) << whole.out << whole.err;
+  EXPECT_NE(std::string::npos, whole.out.find("(complete X3F)")) << whole.out;
+  ASSERT_EQ(static_cast<std::uintmax_t>(length), fs::file_size(testing::PathOf(copy)));
+  std::ifstream written(testing::PathOf(copy), std::ios::binary);
+  written.seekg(kProp);
+  std::string end(static_cast<std::size_t>(length - kProp), '\0');
+  written.read(&end[0], static_cast<std::streamsize>(end.size()));
+  EXPECT_EQ(
+      std::string(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(end.size())),
+      end);
 }
 
 }  // namespace

@@ -128,9 +128,11 @@ Json FileObject(const FileReport& report) {
   object["tail_from"] =
       has_tail ? Json(outcome.tail_from == TailSource::kStructure ? "structure" : "rule")
                : none;
+  // For a file without a tail, the verdict of the bytes searched says why.
   object["structure"] =
-      has_tail ? Json(outcome.verdict.complete ? "complete" : outcome.verdict.problem)
-               : none;
+      report.result == FileResult::kFailed
+          ? none
+          : Json(outcome.verdict.complete ? "complete" : outcome.verdict.problem);
   object["error"] = OrNull(report.error);
   return object;
 }
