@@ -24,6 +24,7 @@ windows: deps
 	cmake --build $(WINDOWS) -j $(JOBS)
 	@if [ -f $(WINDOWS)/ui/win32/Velkrane.exe ]; then \
 	  mkdir -p dist && cp $(WINDOWS)/ui/win32/Velkrane.exe dist/; fi
+	@mkdir -p dist && cp $(WINDOWS)/ui/cli/velkrane-cli.exe dist/
 
 test: native windows
 	$(MAKE) test-native test-windows test-asan fuzz FUZZ_SECONDS=20
