@@ -1,7 +1,7 @@
 #include <windows.h>
 
+#include <memory>
 #include <stdexcept>
-#include <utility>
 
 #include "cli_process.h"
 #include "fileio/win32_text.h"
@@ -9,28 +9,16 @@
 namespace velkrane::testing {
 namespace {
 
-// Waits longer than any run in the suite takes, so a hang fails the test
-// instead of the whole suite.
+// Longer than any run in the suite takes: a hang fails the test, not the suite.
 constexpr DWORD kRunTimeoutMs = 300000;
 
-class Handle {
- public:
-  explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) noexcept : h_(h) {}
-  Handle(Handle&& other) noexcept : h_(std::exchange(other.h_, INVALID_HANDLE_VALUE)) {}
-  Handle(const Handle&) = delete;
-  Handle& operator=(Handle&&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  ~Handle() {
-    if (h_ != INVALID_HANDLE_VALUE && h_ != nullptr) ::CloseHandle(h_);
-  }
-  HANDLE get() const noexcept { return h_; }
-
- private:
-  HANDLE h_;
+struct CloseHandleDeleter {
+  void operator()(HANDLE h) const { ::CloseHandle(h); }
 };
+using Handle = std::unique_ptr<void, CloseHandleDeleter>;
 
-// One argument as the C runtime's parser reads it back: quotes around it,
-// and the backslashes before a quote doubled.
+// One argument as the C runtime's parser reads it back: in quotes, with the
+// backslashes before a quote doubled.
 std::wstring Quoted(const std::wstring& arg) {
   if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
   std::wstring quoted = L"\"";
@@ -44,33 +32,28 @@ std::wstring Quoted(const std::wstring& arg) {
     backslashes = 0;
     quoted.push_back(c);
   }
-  quoted.append(backslashes * 2, L'\\');
-  return quoted + L"\"";
+  return quoted.append(backslashes * 2, L'\\') + L"\"";
 }
 
-// An inheritable scratch file that is gone once the last handle closes.
+// An inheritable scratch file that is gone once its last handle closes.
 Handle ScratchFile() {
-  wchar_t folder[MAX_PATH + 1];
-  wchar_t name[MAX_PATH + 1];
-  if (!::GetTempPathW(MAX_PATH + 1, folder) ||
-      !::GetTempFileNameW(folder, L"cli", 0, name)) {
-    throw std::runtime_error("no temporary file for the output");
-  }
+  wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  Handle file(::CreateFileW(name, GENERIC_READ | GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            &inherit, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE)
-    throw std::runtime_error("cannot create output file");
-  return file;
+  const HANDLE file =
+      ::GetTempPathW(MAX_PATH + 1, folder) && ::GetTempFileNameW(folder, L"cli", 0, name)
+          ? ::CreateFileW(name, GENERIC_READ | GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          &inherit, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr)
+          : INVALID_HANDLE_VALUE;
+  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("no file for the output");
+  return Handle(file);
 }
 
 std::string ReadAll(HANDLE file) {
   ::SetFilePointer(file, 0, nullptr, FILE_BEGIN);
   std::string text;
   char chunk[4096];
-  DWORD got = 0;
-  while (::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+  for (DWORD got = 0; ::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0;) {
     text.append(chunk, got);
   }
   return text;
@@ -84,8 +67,7 @@ CliRun RunCli(const std::vector<std::string>& args) {
   const std::wstring program = Widen(VELKRANE_CLI);
   std::wstring command = Quoted(program);
   for (const std::string& arg : args) command += L" " + Quoted(Widen(arg));
-  const Handle out = ScratchFile();
-  const Handle err = ScratchFile();
+  const Handle out = ScratchFile(), err = ScratchFile();
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -97,19 +79,14 @@ CliRun RunCli(const std::vector<std::string>& args) {
                         CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
     throw std::runtime_error("cannot start " + std::string(VELKRANE_CLI));
   }
-  const Handle child(process.hProcess);
-  const Handle thread(process.hThread);
-  CliRun run;
+  const Handle child(process.hProcess), thread(process.hThread);
   if (::WaitForSingleObject(child.get(), kRunTimeoutMs) != WAIT_OBJECT_0) {
     ::TerminateProcess(child.get(), 255);
     ::WaitForSingleObject(child.get(), INFINITE);
   }
   DWORD status = 0;
   ::GetExitCodeProcess(child.get(), &status);
-  run.status = static_cast<int>(status);
-  run.out = ReadAll(out.get());
-  run.err = ReadAll(err.get());
-  return run;
+  return {static_cast<int>(status), ReadAll(out.get()), ReadAll(err.get())};
 }
 
 }  // namespace velkrane::testing
