@@ -60,14 +60,21 @@ test-asan: deps
 	cmake --build $(BUILD)/asan -j $(JOBS)
 	$(XVFB) ctest --test-dir $(BUILD)/asan --output-on-failure
 
-# The tail search against the plain rule, for FUZZ_SECONDS seconds.
+# Each fuzz target for FUZZ_SECONDS seconds: the tail search against the plain
+# rule, and the X3F structure check and structural end against their
+# definition.
 FUZZ_SECONDS ?= 60
+FUZZERS := tail_search_fuzzer:corpus x3f_structure_fuzzer:x3f_corpus
 fuzz: deps
 	CXX=clang++ cmake -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKRANE_FUZZ=ON >/dev/null
-	cmake --build $(BUILD)/fuzz -j $(JOBS) --target tail_search_fuzzer
-	mkdir -p $(BUILD)/fuzz/corpus
-	$(BUILD)/fuzz/tail_search_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
-	  -print_final_stats=1 -artifact_prefix=$(BUILD)/fuzz/ $(BUILD)/fuzz/corpus tests/fuzz/corpus
+	cmake --build $(BUILD)/fuzz -j $(JOBS) --target $(foreach f,$(FUZZERS),$(word 1,$(subst :, ,$(f))))
+	set -e; for pair in $(FUZZERS); do \
+	  fuzzer=$${pair%%:*}; seeds=$${pair#*:}; \
+	  mkdir -p $(BUILD)/fuzz/$$seeds; \
+	  $(BUILD)/fuzz/$$fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
+	    -print_final_stats=1 -artifact_prefix=$(BUILD)/fuzz/$$fuzzer- \
+	    $(BUILD)/fuzz/$$seeds tests/fuzz/$$seeds; \
+	done
 
 clean:
 	rm -rf $(BUILD) dist

@@ -122,6 +122,64 @@ void PlantSignature(Bytes& bytes, std::size_t pos) {
   }
 }
 
+namespace {
+
+void PutUint32(Bytes& bytes, std::size_t pos, std::uint32_t value) {
+  for (std::size_t i = 0; i < 4; ++i) {
+    bytes[pos + i] = static_cast<unsigned char>(value >> (8 * i));
+  }
+}
+
+void PutText(Bytes& bytes, std::size_t pos, const char* text) {
+  std::memcpy(bytes.data() + pos, text, std::strlen(text));
+}
+
+}  // namespace
+
+Bytes X3fSampleBytes(std::size_t size, std::size_t length, std::uint64_t seed) {
+  Bytes bytes = SampleBytes(size, seed);
+  PutText(bytes, 0, "FOVb");
+  if (length == 0) return bytes;
+  constexpr std::size_t kCamf = 65536, kThumbnail = 262144, kProperties = 4096;
+  constexpr std::size_t kFirstSection = 256, kDirectorySize = 12 + 4 * 12 + 4;
+  const std::size_t directory = length - kDirectorySize;
+  const std::size_t image = kFirstSection + kCamf + kThumbnail;
+  if (directory < image + kProperties) {
+    throw std::logic_error("an X3F sample needs more room");
+  }
+  const struct {
+    const char* type;
+    const char* signature;
+    std::size_t offset;
+    std::size_t length;
+  } sections[] = {
+      {"CAMF", "SECc", kFirstSection, kCamf},
+      {"IMAG", "SECi", kFirstSection + kCamf, kThumbnail},
+      {"IMA2", "SECi", image, directory - kProperties - image},
+      {"PROP", "SECp", directory - kProperties, kProperties},
+  };
+  PutText(bytes, directory, "SECd");
+  PutUint32(bytes, directory + 4, 0x00020000);
+  PutUint32(bytes, directory + 8, 4);
+  std::size_t entry = directory + 12;
+  for (const auto& section : sections) {
+    PutText(bytes, section.offset, section.signature);
+    PutUint32(bytes, entry, static_cast<std::uint32_t>(section.offset));
+    PutUint32(bytes, entry + 4, static_cast<std::uint32_t>(section.length));
+    PutText(bytes, entry + 8, section.type);
+    entry += 12;
+  }
+  PutUint32(bytes, length - 4, static_cast<std::uint32_t>(directory));
+  // The planted bytes must not form a second "PROP" with their neighbours,
+  // or the rule would cut elsewhere.
+  for (std::size_t i = directory - 3; i < std::min(length + 3, size - 3); ++i) {
+    if (i != length - 8 && SignatureAt(bytes, i)) {
+      throw std::logic_error("a stray PROP in the X3F sample");
+    }
+  }
+  return bytes;
+}
+
 void WriteDurably(const std::string& path, const Bytes& bytes) {
   FileDescriptor fd = CreateNew(path);
   WriteFully(fd.Get(), bytes.data(), bytes.size(), path);

@@ -33,20 +33,26 @@ namespace fs = std::filesystem;
 struct RepairCase {
   const char* name;
   std::int64_t size;
-  std::int64_t length;  // of the repaired copy: the tail position + 8
+  std::int64_t length;  // of the repaired copy (the tail position + 8), or 0: no tail
   std::int64_t decoy;   // a "PROP" past the load limit, or 0 for none
+  bool x3f = true;      // shaped as an X3F, or plain bytes with a "PROP"
 };
 
 constexpr std::int64_t kJunk = 300;
 constexpr std::int64_t kMiB = 1024 * 1024;
 
-// Each source is cut kTailLength bytes after the signature planted at
-// length - 8; the rest of the file is the junk the repair drops.
+// Each X3F source ends at `length`, its directory listing PROP last, so the
+// rule and the directory cut at the same place; the rest of the file is the
+// junk the repair drops. The plain source has only the signature at
+// length - 8, so it measures the rule's search alone.
 constexpr RepairCase kCases[] = {
     {"typical", 12000000, 12000000 - kJunk, 0},
+    {"typical_plain", 12000000, 12000000 - kJunk, 0, false},
     {"intact", 30000000, 30000000, 0},
     {"junk_1MiB", 30000000, 30000000 - kMiB, 0},
     {"far_tail", 30000000, 30000000 - 20000000, 0},
+    // An X3F header and nothing else to find: the whole window is searched.
+    {"no_tail", 30000000, 0, 0},
     // Only the first 30,000,000 bytes count; the decoy must be ignored.
     {"source_60MB", 60000000, kLoadLimit - kJunk, 45000000},
 };
@@ -95,11 +101,18 @@ class ScratchFolder {
 };
 
 Bytes SampleFile(std::int64_t size, std::int64_t length, std::int64_t decoy,
-                 std::uint64_t seed) {
-  Bytes bytes = SampleBytes(static_cast<std::size_t>(size), seed);
-  PlantSignature(bytes, static_cast<std::size_t>(length - kTailLength));
+                 std::uint64_t seed, bool x3f = true) {
+  const auto n = static_cast<std::size_t>(size);
+  Bytes bytes = x3f ? X3fSampleBytes(n, static_cast<std::size_t>(length), seed)
+                    : SampleBytes(n, seed);
+  if (!x3f) PlantSignature(bytes, static_cast<std::size_t>(length - kTailLength));
   if (decoy > 0) PlantSignature(bytes, static_cast<std::size_t>(decoy));
   return bytes;
+}
+
+// What PostProcessFile says when it did its work on the case.
+std::string Expected(const RepairCase& c, const std::string& target_name) {
+  return c.length == 0 ? kNoTailMessage : kTailFoundPrefix + target_name;
 }
 
 void RemoveIfThere(const std::string& path) { ::unlink(path.c_str()); }
@@ -147,7 +160,7 @@ class Samples {
     fs::create_directory(dir);
     CaseFiles files{dir + "/source.X3F", dir + "/ours.X3F", dir + "/naive.X3F",
                     dir + "/kernel.X3F"};
-    const Bytes bytes = SampleFile(c.size, c.length, c.decoy, seed_++);
+    const Bytes bytes = SampleFile(c.size, c.length, c.decoy, seed_++, c.x3f);
     WriteDurably(files.source, bytes);
     Verify(c, files, bytes);
     return files;
@@ -156,11 +169,16 @@ class Samples {
   // All three ways must produce the same bytes, or the comparison is moot.
   static void Verify(const RepairCase& c, const CaseFiles& files,
                      const Bytes& source) {
-    const Bytes want(source.begin(), source.begin() + c.length);
     std::string message;
     PostProcessFile(files.source, files.ours, message);
-    Require(message == kTailFoundPrefix + std::string("ours.X3F"),
+    Require(message == Expected(c, "ours.X3F"),
             std::string(c.name) + ": PostProcessFile said " + message);
+    if (c.length == 0) {
+      Require(NaiveRepair(files.source, files.naive) == kNoTail,
+              std::string(c.name) + ": the straightforward repair found a tail");
+      return;
+    }
+    const Bytes want(source.begin(), source.begin() + c.length);
     Require(ReadWhole(files.ours) == want,
             std::string(c.name) + ": PostProcessFile wrote other bytes");
     Require(NaiveRepair(files.source, files.naive) == c.length &&
@@ -226,11 +244,12 @@ void RunCase(benchmark::State& state, const RepairCase& c,
       target = files.kernel;
       work = [&] { KernelCopy(files.source, files.kernel, c.length); };
     } else {
+      // Everything above the tail, or the whole window when there is none.
       const std::int64_t window = std::min(c.size, kLoadLimit);
-      bytes = window - (c.length - kTailLength);
-      work = [&, window] {
-        ReadBackward(files.source, c.length - kTailLength, window,
-                     kSearchBlockSize);
+      const std::int64_t from = c.length == 0 ? 0 : c.length - kTailLength;
+      bytes = window - from;
+      work = [&, window, from] {
+        ReadBackward(files.source, from, window, kSearchBlockSize);
       };
     }
     for (auto _ : state) {
@@ -239,8 +258,7 @@ void RunCase(benchmark::State& state, const RepairCase& c,
       state.ResumeTiming();
       work();
     }
-    Require(way != SummaryReporter::kOurs ||
-                message == kTailFoundPrefix + std::string("ours.X3F"),
+    Require(way != SummaryReporter::kOurs || message == Expected(c, "ours.X3F"),
             "PostProcessFile said " + message);
     state.SetBytesProcessed(state.iterations() * bytes);
   } catch (const std::exception& e) {
@@ -296,12 +314,18 @@ void RegisterAll() {
         ->Unit(benchmark::kMillisecond);
   };
   for (const RepairCase& c : kCases) {
-    for (const std::string& way : ways) add(c, way);
+    for (const std::string& way : ways) {
+      // With no tail there is nothing to copy.
+      if (c.length != 0 || way != SummaryReporter::kKernel) add(c, way);
+    }
   }
-  // Where the tail is far from the end, reading what lies behind it is a
-  // floor under any search; it shows how close to that the search gets.
+  // Where the tail is far from the end, or missing, reading what lies behind
+  // it is a floor under any search; it shows how close to that the search
+  // gets.
   for (const RepairCase& c : kCases) {
-    if (std::string(c.name) == "far_tail") add(c, SummaryReporter::kReadOnly);
+    if (std::string(c.name) == "far_tail" || c.length == 0) {
+      add(c, SummaryReporter::kReadOnly);
+    }
   }
   for (const std::string way :
        {SummaryReporter::kOurs, SummaryReporter::kKernel}) {

@@ -119,7 +119,16 @@ void SummaryReporter::PrintRatios(std::ostream& out, Clock clock) const {
     const std::string& name = entry.second;
     const double read = MedianOf(name, kReadOnly, clock);
     const double kernel = MedianOf(name, kKernel, clock);
-    if (read <= 0 || kernel <= 0) continue;
+    const double ours = MedianOf(name, kOurs, clock);
+    if (read <= 0) continue;
+    if (kernel <= 0) {
+      // Nothing to copy: the search's only floor is reading the window.
+      if (ours > 0) {
+        out << name << ": only reading the window takes " << Format("%.3f", read)
+            << " ms; ours is " << Format("%.2f", ours / read) << " x that\n";
+      }
+      continue;
+    }
     out << name << ": only reading the bytes behind the tail takes "
         << Format("%.3f", read) << " ms, so no search plus (b) can go below "
         << Format("%.2f", (kernel + read) / kernel) << " x (b)\n";

@@ -23,6 +23,7 @@
 #include "x3f/tail_repair.h"
 #include "recording_window.h"
 #include "test_util.h"
+#include "x3f_sample.h"
 
 namespace velkrane {
 namespace {
@@ -244,6 +245,41 @@ TEST(Faults, SourceChangesBetweenSearchAndCopy) {
       EXPECT_EQ(Bytes(original.begin(), original.begin() + 5008), ReadFile(scene.target));
     }
     scene.ExpectOnlyTheEarlierCopy();
+  }
+}
+
+TEST(Faults, X3fChangesBetweenSearchAndCopy) {
+  // A copy cut at the directory is checked by its own verdict: one whose
+  // directory or section signatures changed under the copy is not committed.
+  const testing::X3fLayout x3f = testing::MakeX3f(testing::kIma2Last);
+  const struct {
+    const char* name;
+    std::size_t at;
+  } cases[] = {
+      {"directory overwritten", x3f.directory},
+      {"section signature overwritten", x3f.offsets[2]},
+      {"offset overwritten", x3f.bytes.size() - 4},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScopedTempDir dir;
+    const std::string source = dir.File("IMG.X3F");
+    const std::string target = dir.File("out.X3F");
+    WriteFile(source, testing::Joined(x3f.bytes, Filler(300)));
+    RepairOptions options;
+    options.after_search = [&] {
+      FILE* file = std::fopen(source.c_str(), "r+b");
+      std::fseek(file, static_cast<long>(c.at), SEEK_SET);
+      std::fputs("SECx", file);
+      std::fclose(file);
+    };
+    try {
+      RepairFile(source, target, options);
+      ADD_FAILURE() << "committed";
+    } catch (const Error& e) {
+      EXPECT_STREQ(kStreamReadError, e.what());
+    }
+    EXPECT_EQ(std::vector<std::string>{"IMG.X3F"}, Listing(dir.Path()));
   }
 }
 

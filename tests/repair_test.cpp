@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "fileio/error.h"
 #include "test_util.h"
 #include "x3f/tail_repair.h"
 #include "x3f_sample.h"
@@ -11,7 +10,6 @@ namespace velkrane {
 namespace {
 
 using testing::Bytes;
-using testing::Exists;
 using testing::Filler;
 using testing::Joined;
 using testing::kIma2Last;
@@ -27,124 +25,127 @@ using testing::X3fLayout;
 
 struct Outcome {
   RepairOutcome outcome;
-  Bytes copy;
-  std::string error;  // the failure's text, or empty
+  Bytes copy;  // empty when none was written
 };
 
 // Repairs `bytes` written to a fresh file, first as a dry run (which must
 // write nothing and find the same), then for real.
 Outcome RepairBytes(const Bytes& bytes, RepairOptions options = {}) {
   ScopedTempDir dir;
-  const std::string source = dir.File("IMG.X3F");
-  const std::string target = dir.File("out.X3F");
+  const std::string source = dir.File("IMG.X3F"), target = dir.File("out.X3F");
   WriteFile(source, bytes);
-  Outcome run;
-  try {
-    options.dry_run = true;
-    const RepairOutcome dry = RepairFile(source, target, options);
-    EXPECT_EQ(1u, Listing(dir.Path()).size()) << "a dry run wrote something";
-    options.dry_run = false;
-    run.outcome = RepairFile(source, target, options);
-    EXPECT_EQ(run.outcome.result == RepairResult::kRepaired ? RepairResult::kWouldRepair
-                                                            : RepairResult::kNoTail,
-              dry.result);
-    EXPECT_EQ(run.outcome.length, dry.length);
-    EXPECT_EQ(run.outcome.tail_from, dry.tail_from);
-    EXPECT_EQ(run.outcome.verdict.Text(), dry.verdict.Text());
-  } catch (const Error& e) {
-    run.error = e.what();
-  }
+  options.dry_run = true;
+  const RepairOutcome dry = RepairFile(source, target, options);
+  EXPECT_EQ(1u, Listing(dir.Path()).size()) << "a dry run wrote something";
+  options.dry_run = false;
+  Outcome run{RepairFile(source, target, options), {}};
+  const bool found = run.outcome.result == RepairResult::kRepaired;
+  EXPECT_EQ(found ? RepairResult::kWouldRepair : RepairResult::kNoTail, dry.result);
+  EXPECT_EQ(run.outcome.length, dry.length);
+  EXPECT_EQ(run.outcome.tail_from, dry.tail_from);
+  EXPECT_EQ(run.outcome.verdict.Text(), dry.verdict.Text());
   EXPECT_EQ(bytes, ReadFile(source)) << "the source must never change";
-  if (Exists(target)) run.copy = ReadFile(target);
-  EXPECT_EQ(Exists(target) ? 2u : 1u, Listing(dir.Path()).size())
-      << "no temporary file may be left behind";
+  if (found) run.copy = ReadFile(target);
+  EXPECT_EQ(found ? 2u : 1u, Listing(dir.Path()).size()) << "no temporary file may be left";
   return run;
 }
 
+// Checks a run against the expected copy length (0: no tail) and verdict.
+void ExpectCopy(const Bytes& bytes, const Outcome& run, std::size_t length,
+                const std::string& verdict, TailSource from) {
+  const RepairOutcome& got = run.outcome;
+  EXPECT_EQ(length ? RepairResult::kRepaired : RepairResult::kNoTail, got.result);
+  EXPECT_EQ(Prefix(bytes, length), run.copy);
+  EXPECT_EQ(verdict, got.verdict.Text());
+  EXPECT_EQ(static_cast<std::int64_t>(bytes.size()), got.source_size);
+  if (length == 0) return;
+  EXPECT_EQ(got.length - 8, got.tail);
+  EXPECT_EQ(got.source_size - got.length, got.bytes_cut);
+  EXPECT_EQ(from, got.tail_from);
+}
+
 // Each case is repaired as it comes (the directory first) and by the plain
-// rule alone; `length` 0 means no tail.
+// rule alone. A complete copy comes from the directory, any other from the
+// rule; a length of 0 means no tail, and the verdict then says why.
 TEST(RepairFile, WhereTheCopyEnds) {
-  const X3fLayout prop_last = MakeX3f(kPropLast, 1);
-  const X3fLayout ima2_last = MakeX3f(kIma2Last, 2);
-  const Bytes& p = prop_last.bytes;
-  const Bytes& i = ima2_last.bytes;
+  const X3fLayout prop_last = MakeX3f(kPropLast, 1), ima2_last = MakeX3f(kIma2Last, 2);
+  const Bytes &p = prop_last.bytes, &i = ima2_last.bytes;
   // Another camera's file: its sections, and so its directory, lie elsewhere.
   const X3fLayout glued = MakeX3f(kPropLast, 3, 48);
   const Bytes& second = glued.bytes;
   const Bytes junk = Filler(300, 4);
-  Bytes junk_with_prop = junk;
+  Bytes junk_with_prop = junk, plain = Filler(100, 5);
   Plant(junk_with_prop, 100);
-  Bytes plain = Filler(100, 5);
   Plant(plain, 50);
-  // The rule's cut in an IMA2-last file: 8 bytes after the second entry's
-  // type, 4 bytes into the third entry.
-  const std::size_t after_prop_entry = ima2_last.directory + 12 + 12 + 8 + 8;
-  ASSERT_EQ(i.size() - 24, after_prop_entry);
-  const std::string complete = kCompleteX3f;
-  // Cut 24 bytes short, an IMA2-last copy ends in the third entry's offset.
-  const std::string third_entry = "no directory at offset " + std::to_string(ima2_last.offsets[2]);
-  const std::string no_header = "no X3F header";
-  const std::string outside = "the directory offset points outside the file";
-
+  // The rule cuts an IMA2-last file 24 bytes short, 8 bytes after the second
+  // entry's type: the copy ends in the third entry's offset.
+  const std::size_t short_cut = i.size() - 24;
+  const std::string complete = kCompleteX3f, no_header = "no X3F header",
+                    outside = "the directory offset points outside the file",
+                    third = "no directory at offset " + std::to_string(ima2_last.offsets[2]);
   const struct {
     const char* name;
     Bytes bytes;
     std::size_t length;
-    TailSource from;
     std::string verdict;
     std::size_t rule_length;
     std::string rule_verdict;
   } cases[] = {
-      {"intact, PROP last", p, p.size(), TailSource::kStructure, complete, p.size(), complete},
-      {"intact, IMA2 last", i, i.size(), TailSource::kStructure, complete, after_prop_entry,
-       third_entry},
-      {"junk after PROP last", Joined(p, junk), p.size(), TailSource::kStructure, complete,
-       p.size(), complete},
-      {"junk after IMA2 last", Joined(i, junk), i.size(), TailSource::kStructure, complete,
-       after_prop_entry, third_entry},
-      {"a second X3F glued on", Joined(i, second), i.size(), TailSource::kStructure, complete,
-       i.size() + second.size(), "no directory at offset " + std::to_string(glued.directory)},
+      {"intact, PROP last", p, p.size(), complete, p.size(), complete},
+      {"intact, IMA2 last", i, i.size(), complete, short_cut, third},
+      {"junk after PROP last", Joined(p, junk), p.size(), complete, p.size(), complete},
+      {"junk after IMA2 last", Joined(i, junk), i.size(), complete, short_cut, third},
+      {"a second X3F glued on", Joined(i, second), i.size(), complete, i.size() + second.size(),
+       "no directory at offset " + std::to_string(glued.directory)},
       {"the first half of a second X3F", Joined(i, Prefix(second, second.size() / 2)), i.size(),
-       TailSource::kStructure, complete, after_prop_entry, third_entry},
-      {"junk holding PROP after PROP last", Joined(p, junk_with_prop), p.size(),
-       TailSource::kStructure, complete, p.size() + 108, outside},
-      {"truncated in the directory", Prefix(i, after_prop_entry + 2), after_prop_entry,
-       TailSource::kRule, third_entry, after_prop_entry, third_entry},
-      {"truncated before the directory", Prefix(p, prop_last.directory), 0, TailSource::kRule,
-       outside, 0, ""},
-      {"not an X3F", plain, 58, TailSource::kRule, no_header, 58, no_header},
+       complete, short_cut, third},
+      {"junk holding PROP after PROP last", Joined(p, junk_with_prop), p.size(), complete,
+       p.size() + 108, outside},
+      {"truncated in the directory", Prefix(i, short_cut + 2), short_cut, third, short_cut, third},
+      {"truncated before the directory", Prefix(p, prop_last.directory), 0, outside, 0, outside},
+      {"not an X3F", plain, 58, no_header, 58, no_header},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const Outcome run = RepairBytes(c.bytes);
-    ASSERT_EQ("", run.error);
-    const RepairOutcome& got = run.outcome;
-    EXPECT_EQ(static_cast<std::int64_t>(c.bytes.size()), got.source_size);
-    if (c.length == 0) {
-      EXPECT_EQ(RepairResult::kNoTail, got.result);
-      EXPECT_EQ(kNoTail, got.tail);
-      EXPECT_TRUE(run.copy.empty());
-      EXPECT_EQ(c.verdict, got.verdict.Text()) << "says why there is no end";
-    } else {
-      EXPECT_EQ(RepairResult::kRepaired, got.result);
-      EXPECT_EQ(static_cast<std::int64_t>(c.length), got.length);
-      EXPECT_EQ(got.length - 8, got.tail);
-      EXPECT_EQ(got.source_size - got.length, got.bytes_cut);
-      EXPECT_EQ(c.from, got.tail_from);
-      EXPECT_EQ(c.verdict, got.verdict.Text());
-      EXPECT_EQ(Prefix(c.bytes, c.length), run.copy);
-    }
-
+    const TailSource from = c.verdict == complete ? TailSource::kStructure : TailSource::kRule;
+    ExpectCopy(c.bytes, RepairBytes(c.bytes), c.length, c.verdict, from);
     RepairOptions rule_only;
     rule_only.rule_only = true;
-    const Outcome rule = RepairBytes(c.bytes, rule_only);
-    ASSERT_EQ("", rule.error);
-    EXPECT_EQ(TailSource::kRule, rule.outcome.tail_from);
-    EXPECT_EQ(Prefix(c.bytes, c.rule_length), rule.copy);
-    if (c.rule_length != 0) {
-      EXPECT_EQ(c.rule_verdict, rule.outcome.verdict.Text());
+    ExpectCopy(c.bytes, RepairBytes(c.bytes, rule_only), c.rule_length, c.rule_verdict,
+               TailSource::kRule);
+  }
+}
+
+TEST(RepairFile, TheWindowAndTheWholeFile) {
+  // Sections of 7.5 MB put the end of an X3F past the first kLoadLimit bytes.
+  const Bytes first = MakeX3f(kIma2Last, 6).bytes, large = MakeX3f(kPropLast, 7, 7500000).bytes;
+  ASSERT_GT(large.size(), static_cast<std::size_t>(kLoadLimit));
+  const Bytes glued = Joined(first, large);
+  const struct {
+    const char* name;
+    const Bytes& bytes;
+    bool whole_file;
+    std::size_t length;  // 0: no tail
+  } cases[] = {
+      {"glued end outside the window", glued, false, first.size()},
+      {"glued end inside the whole file", glued, true, first.size()},
+      {"end outside the window", large, false, 0},
+      {"end inside the whole file", large, true, large.size()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RepairOptions options;
+    options.whole_file = c.whole_file;
+    const Outcome run = RepairBytes(c.bytes, options);
+    EXPECT_EQ(Prefix(c.bytes, c.length), run.copy);
+    if (c.length != 0) {
+      EXPECT_EQ(kCompleteX3f, run.outcome.verdict.Text());
     }
   }
+  // The plain rule sees only the first file's directory in the window.
+  RepairOptions rule_only;
+  rule_only.rule_only = true;
+  EXPECT_EQ(Prefix(glued, first.size() - 24), RepairBytes(glued, rule_only).copy);
 }
 
 }  // namespace

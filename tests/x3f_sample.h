@@ -4,10 +4,14 @@
 // with their signatures, the directory listing them, and its offset.
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "fileio/error.h"
 #include "test_util.h"
+#include "x3f/tail_repair.h"
+#include "x3f/x3f_structure.h"
 
 namespace velkrane::testing {
 
@@ -17,25 +21,7 @@ inline const std::vector<std::string> kPropLast = {"CAMF", "IMAG", "IMA2", "PROP
 inline const std::vector<std::string> kIma2Last = {"CAMF", "PROP", "IMA2", "IMA2"};
 
 inline void PutUint32(Bytes& bytes, std::size_t pos, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) {
-    bytes.at(pos + static_cast<std::size_t>(i)) = static_cast<unsigned char>(value >> (8 * i));
-  }
-}
-
-inline void Append(Bytes& bytes, const std::string& text) {
-  bytes.insert(bytes.end(), text.begin(), text.end());
-}
-
-inline void AppendUint32(Bytes& bytes, std::uint32_t value) {
-  bytes.resize(bytes.size() + 4);
-  PutUint32(bytes, bytes.size() - 4, value);
-}
-
-inline const char* SectionSignature(const std::string& type) {
-  if (type == "PROP") return "SECp";
-  if (type == "CAMF") return "SECc";
-  if (type == "IMAG" || type == "IMA2") return "SECi";
-  return "SECx";
+  for (std::size_t i = 0; i < 4; ++i) bytes.at(pos + i) = static_cast<unsigned char>(value >> (8 * i));
 }
 
 /// An X3F whose sections lie in the file in directory order, each
@@ -49,25 +35,31 @@ struct X3fLayout {
 inline X3fLayout MakeX3f(const std::vector<std::string>& types, unsigned seed = 1,
                          std::size_t section_size = 40) {
   X3fLayout x3f;
-  Append(x3f.bytes, "FOVb");
-  const Bytes header = Filler(12, seed);
-  x3f.bytes.insert(x3f.bytes.end(), header.begin(), header.end());
+  Bytes& b = x3f.bytes;
+  const auto text = [&b](const std::string& t) { b.insert(b.end(), t.begin(), t.end()); };
+  const auto word = [&b](std::size_t v) {
+    b.resize(b.size() + 4);
+    PutUint32(b, b.size() - 4, static_cast<std::uint32_t>(v));
+  };
+  text("FOVb");
+  b.resize(16);
   for (std::size_t k = 0; k < types.size(); ++k) {
-    x3f.offsets.push_back(static_cast<std::uint32_t>(x3f.bytes.size()));
-    Append(x3f.bytes, SectionSignature(types[k]));
+    x3f.offsets.push_back(static_cast<std::uint32_t>(b.size()));
+    const std::string& t = types[k];
+    text(t == "PROP" ? "SECp" : t == "CAMF" ? "SECc" : t[0] == 'I' ? "SECi" : "SECx");
     const Bytes body = Filler(section_size - 4, seed * 100 + static_cast<unsigned>(k));
-    x3f.bytes.insert(x3f.bytes.end(), body.begin(), body.end());
+    b.insert(b.end(), body.begin(), body.end());
   }
-  x3f.directory = static_cast<std::uint32_t>(x3f.bytes.size());
-  Append(x3f.bytes, "SECd");
-  AppendUint32(x3f.bytes, 0x00020000);
-  AppendUint32(x3f.bytes, static_cast<std::uint32_t>(types.size()));
+  x3f.directory = static_cast<std::uint32_t>(b.size());
+  text("SECd");
+  word(0x00020000);
+  word(types.size());
   for (std::size_t k = 0; k < types.size(); ++k) {
-    AppendUint32(x3f.bytes, x3f.offsets[k]);
-    AppendUint32(x3f.bytes, static_cast<std::uint32_t>(section_size));
-    Append(x3f.bytes, types[k]);
+    word(x3f.offsets[k]);
+    word(section_size);
+    text(types[k]);
   }
-  AppendUint32(x3f.bytes, x3f.directory);
+  word(x3f.directory);
   return x3f;
 }
 
@@ -78,6 +70,45 @@ inline Bytes Joined(Bytes first, const Bytes& second) {
 
 inline Bytes Prefix(const Bytes& bytes, std::size_t length) {
   return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
+}
+
+/// Reads from memory; a read that reaches `limit` or past it sets `overran`
+/// and fails as a short file read would.
+inline ReadAtFunction ReaderOf(const Bytes& bytes, std::int64_t limit, bool& overran) {
+  return [&bytes, limit, &overran](std::int64_t offset, void* data, std::size_t size) {
+    if (offset < 0 || offset + static_cast<std::int64_t>(size) > limit) {
+      overran = true;
+      throw Error(kStreamReadError);
+    }
+    std::memcpy(data, bytes.data() + offset, size);
+  };
+}
+
+// The definition, position by position: the highest "SECd" whose directory
+// ends at e <= n with its own offset in the 4 bytes before e, and makes the
+// first e bytes a complete X3F; and the last "PROP" above where that stops.
+inline X3fEnds ReferenceEnds(const Bytes& bytes) {
+  X3fEnds want;
+  const auto n = static_cast<std::int64_t>(bytes.size());
+  std::int64_t stop = 0;
+  for (std::int64_t d = n - 16; d >= 4 && want.end == kNoTail; --d) {
+    const auto at = static_cast<std::size_t>(d);
+    if (!IsDirectoryAt(bytes.data(), at)) continue;
+    const std::int64_t e = X3fEndFor(d, ReadUint32(&bytes[at + 8]));
+    if (e > n || ReadUint32(&bytes[static_cast<std::size_t>(e - 4)]) != d) continue;
+    bool overran = false;
+    if (CheckX3fStructure(ReaderOf(bytes, e, overran), e).complete) {
+      want.end = e;
+      stop = d;
+    }
+  }
+  for (std::int64_t p = n - 4; p >= 7 && p > stop; --p) {
+    if (IsTailSignatureAt(bytes.data(), static_cast<std::size_t>(p))) {
+      want.rule_tail = p;
+      break;
+    }
+  }
+  return want;
 }
 
 }  // namespace velkrane::testing

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fileio/file_io.h"
+#include "x3f/end_candidates.h"
 #include "x3f/x3f_structure.h"
 
 namespace velkrane {
@@ -21,46 +22,24 @@ constexpr std::size_t kSignatureSize = sizeof kSignature;
 constexpr std::size_t kStretch = 256;
 
 // Where the loader can pick a function variant at start-up (ELF on x86-64),
-// build the filters for AVX2 as well: twice the bytes per compare.
+// build the filter for AVX2 as well: twice the bytes per compare.
 #if defined(__x86_64__) && defined(__ELF__) && defined(__GNUC__)
 #define VELKRANE_VECTOR_VARIANTS __attribute__((target_clones("avx2", "default")))
 #else
 #define VELKRANE_VECTOR_VARIANTS
 #endif
 
-// Whether the kStretch positions from `stretch` may hold "PROP" (a 'P' with
-// another 'P' three bytes on) or "SECd" (an 'S' with a 'd' three bytes on).
-// No early exit, so it vectorises; reads kStretch + 3 bytes.
-template <bool kProp, bool kDirectory>
-inline __attribute__((always_inline)) bool StretchFilter(
-    const unsigned char* stretch) {
-  unsigned char maybe = 0;
-  for (std::size_t k = 0; k < kStretch; ++k) {
-    if (kProp) {
-      maybe |= static_cast<unsigned char>((stretch[k] == 'P') &
-                                          (stretch[k + 3] == 'P'));
-    }
-    if (kDirectory) {
-      maybe |= static_cast<unsigned char>((stretch[k] == 'S') &
-                                          (stretch[k + 3] == 'd'));
-    }
-  }
-  return maybe != 0;
-}
-
+// Whether the kStretch positions from `stretch` may hold a signature: a 'P'
+// with another 'P' three bytes on. No early exit, so it vectorises; reads
+// kStretch + 3 bytes.
 VELKRANE_VECTOR_VARIANTS
 bool StretchMayHoldSignature(const unsigned char* stretch) {
-  return StretchFilter<true, false>(stretch);
-}
-
-VELKRANE_VECTOR_VARIANTS
-bool StretchMayHoldEither(const unsigned char* stretch) {
-  return StretchFilter<true, true>(stretch);
-}
-
-VELKRANE_VECTOR_VARIANTS
-bool StretchMayHoldDirectory(const unsigned char* stretch) {
-  return StretchFilter<false, true>(stretch);
+  unsigned char maybe = 0;
+  for (std::size_t k = 0; k < kStretch; ++k) {
+    maybe |= static_cast<unsigned char>((stretch[k] == kSignature[0]) &
+                                        (stretch[k + 3] == kSignature[3]));
+  }
+  return maybe != 0;
 }
 
 }  // namespace
@@ -133,14 +112,17 @@ class X3fEndSearch {
   X3fEnds Run(std::size_t block_size) {
     const auto block =
         static_cast<std::int64_t>(std::max<std::size_t>(block_size, 1));
-    const std::int64_t top = window_ - static_cast<std::int64_t>(kSignatureSize) + 1;
+    const std::int64_t top =
+        window_ - static_cast<std::int64_t>(kSignatureSize) + 1;
     if (top <= kLowestDirectoryPosition) return ends_;
     std::vector<unsigned char> buffer(
         static_cast<std::size_t>(std::min(block, window_) + kHeadOverlap));
     for (std::int64_t end = top; end > kLowestDirectoryPosition;) {
       const std::int64_t start = std::max<std::int64_t>(end - block, 0);
-      const std::int64_t stop = std::min<std::int64_t>(end + kHeadOverlap, window_);
-      source_.ReadAt(start, buffer.data(), static_cast<std::size_t>(stop - start));
+      const std::int64_t stop =
+          std::min<std::int64_t>(end + kHeadOverlap, window_);
+      source_.ReadAt(start, buffer.data(),
+                     static_cast<std::size_t>(stop - start));
       data_ = buffer.data();
       start_ = start;
       stop_ = stop;
@@ -160,21 +142,13 @@ class X3fEndSearch {
   // Tests the buffer positions [lowest, end) from the top; true once the
   // structural end is found.
   bool ScanBackward(std::size_t lowest, std::size_t end) {
-    while (end - lowest >= kStretch) {
-      const unsigned char* stretch = data_ + end - kStretch;
-      const bool maybe = ends_.rule_tail == kNoTail ? StretchMayHoldEither(stretch)
-                                                    : StretchMayHoldDirectory(stretch);
-      if (maybe) {
-        for (std::size_t k = end; k-- > end - kStretch;) {
-          if (TestPosition(k)) return true;
-        }
-      }
-      end -= kStretch;
+    for (;;) {
+      const std::size_t pos =
+          LastEndCandidate(data_, lowest, end, ends_.rule_tail == kNoTail);
+      if (pos == kNoCandidate) return false;
+      if (TestPosition(pos)) return true;
+      end = pos;
     }
-    while (end-- > lowest) {
-      if (TestPosition(end)) return true;
-    }
-    return false;
   }
 
   bool TestPosition(std::size_t pos) {

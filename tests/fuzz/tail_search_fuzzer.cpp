@@ -2,14 +2,13 @@
 // blocks of a fuzzed size, must agree with the plain rule (every position
 // from n-4 down to 7) on every input.
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "fileio/file_io.h"
+#include "tests/fuzz/scratch_file.h"
 #include "x3f/tail_repair.h"
 
 namespace {
@@ -24,15 +23,6 @@ std::int64_t ReferenceTail(const std::uint8_t* data, std::size_t size) {
   return velkrane::kNoTail;
 }
 
-const std::string& ScratchFile() {
-  static const std::string path = [] {
-    const char* shm = "/dev/shm";
-    const std::string folder = ::access(shm, W_OK) == 0 ? shm : "/tmp";
-    return folder + "/velkrane-fuzz-" + std::to_string(::getpid());
-  }();
-  return path;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
@@ -44,11 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
 
   if (velkrane::FindLastSignature(data, n, 7) != want) std::abort();
 
-  FILE* file = std::fopen(ScratchFile().c_str(), "wb");
+  FILE* file = std::fopen(velkrane::fuzz::ScratchFile().c_str(), "wb");
   if (!file) std::abort();
   if (n != 0 && std::fwrite(data, 1, n, file) != n) std::abort();
   std::fclose(file);
-  const velkrane::InputFile source(ScratchFile());
+  const velkrane::InputFile source(velkrane::fuzz::ScratchFile());
   if (velkrane::FindTailInFile(source, static_cast<std::int64_t>(n), block) != want) {
     std::abort();
   }
