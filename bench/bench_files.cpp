@@ -71,6 +71,40 @@ void WriteFully(int fd, const unsigned char* data, std::size_t size,
   }
 }
 
+// Where a reference way writes its copy, the one way or the other.
+class CopyFile {
+ public:
+  CopyFile(const std::string& target, Output output)
+      : target_(target),
+        output_(output),
+        path_(output == Output::kDurable ? target + ".tmp" : target),
+        fd_(CreateNew(path_)) {}
+
+  int Get() const { return fd_.Get(); }
+
+  void Finish() {
+    if (output_ == Output::kPlain) {
+      fd_.Close();
+      return;
+    }
+    if (::fsync(fd_.Get()) != 0) Fail("cannot sync", path_);
+    fd_.Close();
+    const std::string folder = target_.substr(0, target_.rfind('/') + 1);
+    FileDescriptor dir(
+        ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.Get() < 0) Fail("cannot open", folder);
+    if (::rename(path_.c_str(), target_.c_str()) != 0)
+      Fail("cannot rename", path_);
+    if (::fsync(dir.Get()) != 0) Fail("cannot sync", folder);
+  }
+
+ private:
+  std::string target_;
+  Output output_;
+  std::string path_;
+  FileDescriptor fd_;
+};
+
 std::int64_t SizeOf(int fd, const std::string& path) {
   struct stat info;
   if (::fstat(fd, &info) != 0) Fail("cannot stat", path);
@@ -194,7 +228,8 @@ Bytes ReadWhole(const std::string& path) {
   return bytes;
 }
 
-std::int64_t NaiveRepair(const std::string& source, const std::string& target) {
+std::int64_t NaiveRepair(const std::string& source, const std::string& target,
+                         Output output) {
   FileDescriptor in = OpenForReading(source);
   const auto window = static_cast<std::size_t>(
       std::min<std::int64_t>(SizeOf(in.Get(), source), kLoadLimit));
@@ -214,19 +249,19 @@ std::int64_t NaiveRepair(const std::string& source, const std::string& target) {
   const auto length = static_cast<std::size_t>(tail + kTailLength);
   if (length > window) throw std::runtime_error("tail in the last 7 bytes");
 
-  FileDescriptor out = CreateNew(target);
+  CopyFile out(target, output);
   for (std::size_t done = 0; done < length; done += kNaiveBlockSize) {
     WriteFully(out.Get(), buffer.data() + done,
                std::min(kNaiveBlockSize, length - done), target);
   }
-  out.Close();
+  out.Finish();
   return static_cast<std::int64_t>(length);
 }
 
 void KernelCopy(const std::string& source, const std::string& target,
-                std::int64_t length) {
+                std::int64_t length, Output output) {
   FileDescriptor in = OpenForReading(source);
-  FileDescriptor out = CreateNew(target);
+  CopyFile out(target, output);
   loff_t from = 0;
   loff_t to = 0;
   while (from < length) {
@@ -236,7 +271,7 @@ void KernelCopy(const std::string& source, const std::string& target,
     if (copied < 0 && errno == EINTR) continue;
     if (copied <= 0) FailShort(copied, "cannot copy", source);
   }
-  out.Close();
+  out.Finish();
 }
 
 void ReadBackward(const std::string& source, std::int64_t from, std::int64_t to,

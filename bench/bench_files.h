@@ -50,6 +50,14 @@ void PlantSignature(Bytes& bytes, std::size_t pos);
 /// `length` 0 only the header is there: no end at all.
 Bytes X3fSampleBytes(std::size_t size, std::size_t length, std::uint64_t seed);
 
+/// How a reference way writes its copy. kDurable as PostProcessFile does: into
+/// a temporary name beside the target, flushed, renamed over the target, and
+/// the folder flushed; any repair that never lets a half-written file carry
+/// the target's name, even after a power cut, must take these steps. kPlain:
+/// straight into the target, left in the page cache, as Velkrane's copies were
+/// before they were flushed.
+enum class Output { kPlain, kDurable };
+
 /// Writes `bytes` to a new file and waits until they are on disk, so that
 /// write-back of the samples cannot overlap a measurement.
 void WriteDurably(const std::string& path, const Bytes& bytes);
@@ -60,12 +68,13 @@ Bytes ReadWhole(const std::string& path);
 /// memory, tests each position from the end with a four-byte compare and
 /// writes the prefix in 61,440-byte blocks. Returns the output length, or -1
 /// when there is no tail (and then writes nothing).
-std::int64_t NaiveRepair(const std::string& source, const std::string& target);
+std::int64_t NaiveRepair(const std::string& source, const std::string& target,
+                         Output output);
 
 /// Reference (b), the limit: the kernel's copy of exactly `length` bytes into
 /// a new file, with no search.
 void KernelCopy(const std::string& source, const std::string& target,
-                std::int64_t length);
+                std::int64_t length, Output output);
 
 /// Only reads bytes [from, to) of `source` into memory, backward in blocks of
 /// `block` bytes: what any search of that stretch must at least do.

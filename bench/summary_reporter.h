@@ -11,13 +11,17 @@
 namespace velkrane::bench {
 
 /// The console table, then the ratios computed from the medians of the same
-/// run. Benchmarks are named "<case>/<way>", way being kOurs, kNaive, kKernel
-/// or kReadOnly (only reading the bytes the search has to look at).
+/// run. Benchmarks are named "<case>/<way>", way being kOurs, kNaive, kKernel,
+/// kKernelPlain (the kernel copy left in the page cache) or kReadOnly (only
+/// reading the bytes the search has to look at).
 class SummaryReporter : public benchmark::ConsoleReporter {
  public:
   static const char kOurs[];
   static const char kNaive[];
   static const char kKernel[];
+  static const char kKernelPlain[];
+  /// The case of a whole batch run, which has a target of its own.
+  static const char kBatchCase[];
   static const char kReadOnly[];
 
   /// Printed under the ratios (the peak memory check).

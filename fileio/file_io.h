@@ -1,12 +1,14 @@
 #pragma once
 
 // What the tail repair needs from the operating system, in its own terms.
-// file_io_posix.cpp and file_io_win32.cpp each implement all of it; paths are
-// UTF-8 everywhere. Every failure throws velkrane::Error.
+// file_io.cpp builds it once over the few calls that file_io_posix.cpp and
+// file_io_win32.cpp each provide; paths are UTF-8 everywhere. Every failure
+// throws velkrane::Error.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace velkrane {
 
@@ -17,6 +19,64 @@ bool IsPathSeparator(char c);
 /// The separator this platform appends when it joins a folder and a name.
 extern const char kPathSeparator;
 
+/// Owns one open file or folder: a POSIX descriptor or a Win32 HANDLE. It is
+/// held as an integer so that this header, included all the way up to the
+/// front ends, needs no windows.h; -1 is both an invalid descriptor and
+/// INVALID_HANDLE_VALUE. Only the close differs per platform.
+class FileHandle {
+ public:
+  static constexpr std::intptr_t kNone = -1;
+
+  FileHandle() noexcept = default;
+  explicit FileHandle(std::intptr_t handle) noexcept : handle_(handle) {}
+  FileHandle(FileHandle&& other) noexcept : handle_(other.Release()) {}
+  FileHandle& operator=(FileHandle&& other) noexcept {
+    Reset(other.Release());
+    return *this;
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  ~FileHandle() { Reset(); }
+
+  std::intptr_t Get() const noexcept { return handle_; }
+  bool Valid() const noexcept { return handle_ != kNone; }
+  std::intptr_t Release() noexcept { return std::exchange(handle_, kNone); }
+  /// Closes what it holds, quietly, and takes `handle`.
+  void Reset(std::intptr_t handle = kNone) noexcept;
+
+ private:
+  std::intptr_t handle_ = kNone;
+};
+
+/// The file OutputFile writes before it takes the target's name: its handle
+/// and its name, owned together. Dropping it closes the file and then deletes
+/// it, in that order because Windows cannot delete an open file.
+class TemporaryFile {
+ public:
+  TemporaryFile() noexcept = default;
+  TemporaryFile(FileHandle file, std::string path) noexcept
+      : file_(std::move(file)), path_(std::move(path)) {}
+  TemporaryFile(TemporaryFile&& other) noexcept
+      : file_(std::move(other.file_)), path_(std::exchange(other.path_, {})) {}
+  TemporaryFile& operator=(TemporaryFile&& other) noexcept;
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  ~TemporaryFile() { Discard(); }
+
+  FileHandle& File() noexcept { return file_; }
+  const FileHandle& File() const noexcept { return file_; }
+  const std::string& Path() const noexcept { return path_; }
+
+  /// The file has taken another name: there is nothing left to delete.
+  void Keep() noexcept { path_.clear(); }
+
+ private:
+  void Discard() noexcept;
+
+  FileHandle file_;
+  std::string path_;
+};
+
 /// A regular file opened for reading. On Windows no other program may open it
 /// while we hold it; on POSIX nothing stops another writer, so every read
 /// checks that it got all it asked for.
@@ -25,11 +85,8 @@ class InputFile {
   /// Throws when the path is missing, unreadable, or not a regular file
   /// (a folder, FIFO or device would hang or never end).
   explicit InputFile(const std::string& path);
-  InputFile(InputFile&& other) noexcept;
-  InputFile& operator=(InputFile&& other) noexcept;
-  InputFile(const InputFile&) = delete;
-  InputFile& operator=(const InputFile&) = delete;
-  ~InputFile();
+  InputFile(InputFile&&) noexcept = default;
+  InputFile& operator=(InputFile&&) noexcept = default;
 
   std::int64_t Size() const { return size_; }
   const std::string& Path() const { return path_; }
@@ -42,14 +99,11 @@ class InputFile {
   /// symlinked folder). A path that does not exist is not the same file.
   bool IsSameFileAs(const std::string& path) const;
 
-  /// The native handle for the platform's own copy path.
-  std::intptr_t NativeHandle() const { return handle_; }
-
  private:
-  void Close() noexcept;
+  friend class OutputFile;  // copies from the handle in the kernel
 
   std::string path_;
-  std::intptr_t handle_;
+  FileHandle file_;
   std::int64_t size_ = 0;
 };
 
@@ -62,11 +116,8 @@ class OutputFile {
   /// Throws when the temporary cannot be created (folder missing, not
   /// writable).
   explicit OutputFile(const std::string& target);
-  OutputFile(OutputFile&& other) noexcept;
-  OutputFile& operator=(OutputFile&& other) noexcept;
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
-  ~OutputFile();
+  OutputFile(OutputFile&&) noexcept = default;
+  OutputFile& operator=(OutputFile&&) noexcept = default;
 
   /// Copies the first `length` bytes of `source` with the platform's fastest
   /// path. A source that ends early throws "Stream read error"; a write that
@@ -77,39 +128,22 @@ class OutputFile {
   void ReadAt(std::int64_t offset, void* data, std::size_t size) const;
   std::int64_t Size() const;
 
-  /// Closes the temporary and moves it over the target in one step.
+  /// Puts the data on the disk, then moves the temporary over the target in
+  /// one step and puts that on the disk too, so that the target's name never
+  /// stands for data a power cut could still take. A flush that fails throws
+  /// "Stream write error".
   void Commit();
 
-  const std::string& TemporaryPath() const { return temp_path_; }
-
  private:
-  void Discard() noexcept;
-
   std::string target_;
-  std::string temp_path_;
-  std::intptr_t handle_;
+  TemporaryFile temp_;
 };
 
 /// True when `path` names an existing folder (following links).
 bool FolderExists(const std::string& path);
 
-enum class MakeFolderResult { kCreated, kParentMissing };
-
-/// Creates one folder. Returns kParentMissing when its parent does not exist;
-/// an existing folder counts as created; any other failure throws.
-MakeFolderResult MakeFolder(const std::string& path);
-
-/// Creates `path` and every missing parent folder.
+/// Creates `path` and every missing parent folder, each one on the disk in its
+/// parent before the next is made inside it.
 void CreateFolders(const std::string& path);
-
-/// Deletes a file if it exists; never throws (used for clean-up only).
-void RemoveFileQuietly(const std::string& path) noexcept;
-
-/// The value of a handle that holds no file: -1 is both an invalid POSIX
-/// descriptor and INVALID_HANDLE_VALUE.
-constexpr std::intptr_t kNoFile = -1;
-
-/// Closes `handle` unless it is kNoFile, and leaves kNoFile in it.
-void CloseFileQuietly(std::intptr_t& handle) noexcept;
 
 }  // namespace velkrane

@@ -3,13 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstring>
-#include <utility>
-#include <vector>
 
 #include "fileio/error.h"
 #include "fileio/file_io.h"
+#include "fileio/file_io_platform.h"
 #include "fileio/path_parts.h"
 
 namespace velkrane {
@@ -18,152 +16,9 @@ const char kPathSeparator = '/';
 
 bool IsPathSeparator(char c) { return c == '/'; }
 
-namespace {
-
-// Blocks for the read/write fallback, small enough to keep memory flat.
-constexpr std::size_t kCopyBlockSize = 256 * 1024;
-
-[[noreturn]] void ThrowSystemError(const std::string& what,
-                                   const std::string& path, int error) {
-  throw Error(what + " " + path + ": " + std::strerror(error));
-}
-
-int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
-
-void ReadExactly(int fd, std::int64_t offset, void* data, std::size_t size) {
-  auto* out = static_cast<unsigned char*>(data);
-  while (size > 0) {
-    const ssize_t got = ::pread(fd, out, size, static_cast<off_t>(offset));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) throw Error(kStreamReadError);
-    out += got;
-    offset += got;
-    size -= static_cast<std::size_t>(got);
-  }
-}
-
-void WriteExactly(int fd, std::int64_t offset, const unsigned char* data,
-                  std::size_t size) {
-  while (size > 0) {
-    const ssize_t put = ::pwrite(fd, data, size, static_cast<off_t>(offset));
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) throw Error(kStreamWriteError);
-    data += put;
-    offset += put;
-    size -= static_cast<std::size_t>(put);
-  }
-}
-
-// Copies [offset, length) through user space when the kernel cannot copy.
-void CopyByBlocks(int from, int to, std::int64_t offset, std::int64_t length) {
-  std::vector<unsigned char> block(static_cast<std::size_t>(
-      std::min<std::int64_t>(length - offset, kCopyBlockSize)));
-  while (offset < length) {
-    const auto size = static_cast<std::size_t>(
-        std::min<std::int64_t>(length - offset, block.size()));
-    ReadExactly(from, offset, block.data(), size);
-    WriteExactly(to, offset, block.data(), size);
-    offset += static_cast<std::int64_t>(size);
-  }
-}
-
-bool KernelCannotCopy(int error) {
-  return error == EXDEV || error == ENOSYS || error == EINVAL ||
-         error == EOPNOTSUPP || error == EBADF || error == ETXTBSY;
-}
-
-}  // namespace
-
-void CloseFileQuietly(std::intptr_t& handle) noexcept {
-  if (handle != kNoFile) ::close(Fd(std::exchange(handle, kNoFile)));
-}
-
-InputFile::InputFile(const std::string& path) : path_(path), handle_(kNoFile) {
-  // O_NONBLOCK so that opening a FIFO cannot wait for a writer.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) ThrowSystemError("Cannot open", path, errno);
-  handle_ = fd;
-  struct stat info;
-  if (::fstat(fd, &info) != 0) {
-    const int error = errno;
-    CloseFileQuietly(handle_);
-    ThrowSystemError("Cannot open", path, error);
-  }
-  if (!S_ISREG(info.st_mode)) {
-    CloseFileQuietly(handle_);
-    throw Error("Cannot open " + path + ": not a regular file");
-  }
-  size_ = static_cast<std::int64_t>(info.st_size);
-}
-
-void InputFile::ReadAt(std::int64_t offset, void* data, std::size_t size) const {
-  ReadExactly(Fd(handle_), offset, data, size);
-}
-
-bool InputFile::IsSameFileAs(const std::string& path) const {
-  struct stat mine, theirs;
-  if (::stat(path.c_str(), &theirs) != 0) return false;
-  if (::fstat(Fd(handle_), &mine) != 0) return false;
-  return mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino;
-}
-
-OutputFile::OutputFile(const std::string& target)
-    : target_(target), handle_(kNoFile) {
-  // O_EXCL with an unpredictable name: a file or link planted in the folder is
-  // never followed or overwritten. A clash is retried with a new name.
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    std::string temp = TemporaryPathFor(target);
-    const int fd = ::open(temp.c_str(),
-                          O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                          0666);
-    if (fd >= 0) {
-      handle_ = fd;
-      temp_path_ = std::move(temp);
-      return;
-    }
-    if (errno != EEXIST) ThrowSystemError("Cannot create", target, errno);
-  }
-  ThrowSystemError("Cannot create", target, EEXIST);
-}
-
-void OutputFile::CopyFrom(const InputFile& source, std::int64_t length) {
-  const int from = Fd(source.NativeHandle());
-  const int to = Fd(handle_);
-  loff_t in = 0;
-  loff_t out = 0;
-  while (in < length) {
-    const ssize_t copied = ::copy_file_range(
-        from, &in, to, &out, static_cast<std::size_t>(length - in), 0);
-    if (copied > 0) continue;
-    if (copied == 0) throw Error(kStreamReadError);
-    if (errno == EINTR) continue;
-    if (KernelCannotCopy(errno)) {
-      CopyByBlocks(from, to, in, length);
-      return;
-    }
-    throw Error(kStreamWriteError);
-  }
-}
-
-void OutputFile::ReadAt(std::int64_t offset, void* data, std::size_t size) const {
-  ReadExactly(Fd(handle_), offset, data, size);
-}
-
-std::int64_t OutputFile::Size() const {
-  struct stat info;
-  if (::fstat(Fd(handle_), &info) != 0) throw Error(kStreamWriteError);
-  return static_cast<std::int64_t>(info.st_size);
-}
-
-void OutputFile::Commit() {
-  // close() is where some file systems report a failed write.
-  if (::close(Fd(std::exchange(handle_, kNoFile))) != 0) {
-    throw Error(kStreamWriteError);
-  }
-  if (::rename(temp_path_.c_str(), target_.c_str()) != 0) {
-    ThrowSystemError("Cannot write", target_, errno);
-  }
-  temp_path_.clear();
+void FileHandle::Reset(std::intptr_t handle) noexcept {
+  if (Valid()) ::close(static_cast<int>(handle_));
+  handle_ = handle;
 }
 
 bool FolderExists(const std::string& path) {
@@ -171,16 +26,148 @@ bool FolderExists(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+namespace platform {
+namespace {
+
+int Fd(const FileHandle& file) { return static_cast<int>(file.Get()); }
+
+bool KernelCannotCopy(int error) {
+  return error == EXDEV || error == ENOSYS || error == EINVAL ||
+         error == EOPNOTSUPP || error == EBADF || error == ETXTBSY;
+}
+
+// The folder that holds `path`'s entry.
+std::string FolderOf(const std::string& path) {
+  const std::string folder = DirectoryPart(path);
+  return folder.empty() ? "." : folder;
+}
+
+FileHandle OpenFolder(const std::string& folder) {
+  return FileHandle(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+// A new or renamed entry is on the disk only once its folder is. EINVAL: the
+// file system keeps no folder to put there (nothing more can be done).
+bool FlushFolder(const FileHandle& folder) {
+  return ::fsync(Fd(folder)) == 0 || errno == EINVAL;
+}
+
+}  // namespace
+
+const SystemError kNameTaken = EEXIST;
+const std::size_t kCopyBlockSize = 256 * 1024;
+
+std::string SystemErrorText(SystemError error) {
+  return std::strerror(static_cast<int>(error));
+}
+
+OpenedFile OpenForReading(const std::string& path) {
+  // O_NONBLOCK so that opening a FIFO cannot wait for a writer.
+  FileHandle file(
+      ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (!file.Valid()) ThrowSystemError(kCannotOpen, path, errno);
+  struct stat info;
+  if (::fstat(Fd(file), &info) != 0) ThrowSystemError(kCannotOpen, path, errno);
+  if (!S_ISREG(info.st_mode)) return {};
+  return {std::move(file), static_cast<std::int64_t>(info.st_size)};
+}
+
+FileHandle CreateNewFile(const std::string& path, const std::string& target) {
+  FileHandle file(::open(
+      path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+  if (!file.Valid() && errno != EEXIST) {
+    ThrowSystemError(kCannotCreate, target, errno);
+  }
+  return file;
+}
+
+std::int64_t ReadAt(const FileHandle& file, std::int64_t offset, void* data,
+                    std::size_t size) noexcept {
+  for (;;) {
+    const ssize_t got =
+        ::pread(Fd(file), data, size, static_cast<off_t>(offset));
+    if (got >= 0 || errno != EINTR) return got;
+  }
+}
+
+std::int64_t WriteAt(const FileHandle& file, std::int64_t offset,
+                     const void* data, std::size_t size) noexcept {
+  for (;;) {
+    const ssize_t put =
+        ::pwrite(Fd(file), data, size, static_cast<off_t>(offset));
+    if (put >= 0 || errno != EINTR) return put;
+  }
+}
+
+std::int64_t SizeOf(const FileHandle& file) noexcept {
+  struct stat info;
+  if (::fstat(Fd(file), &info) != 0) return -1;
+  return static_cast<std::int64_t>(info.st_size);
+}
+
+std::int64_t CopyInKernel(const FileHandle& from, const FileHandle& to,
+                          std::int64_t length) {
+  loff_t in = 0;
+  loff_t out = 0;
+  while (in < length) {
+    const ssize_t copied = ::copy_file_range(
+        Fd(from), &in, Fd(to), &out, static_cast<std::size_t>(length - in), 0);
+    if (copied > 0) continue;
+    if (copied == 0) throw Error(kStreamReadError);
+    if (errno == EINTR) continue;
+    if (KernelCannotCopy(errno)) return in;
+    throw Error(kStreamWriteError);
+  }
+  return in;
+}
+
+bool IsSameFile(const FileHandle& file, const std::string& path) {
+  struct stat mine, theirs;
+  if (::stat(path.c_str(), &theirs) != 0) return false;
+  if (::fstat(Fd(file), &mine) != 0) return false;
+  return mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino;
+}
+
+bool FlushToDisk(const FileHandle& file) noexcept {
+  for (;;) {
+    if (::fsync(Fd(file)) == 0) return true;
+    if (errno != EINTR) return false;
+  }
+}
+
+bool CloseFile(FileHandle& file) noexcept {
+  return ::close(static_cast<int>(file.Release())) == 0;
+}
+
+bool MoveOver(const std::string& from, const std::string& to) {
+  // Opened before the move, so that a folder we cannot open fails the copy
+  // while the target is still untouched.
+  const FileHandle folder = OpenFolder(FolderOf(to));
+  if (!folder.Valid()) ThrowSystemError(kCannotWrite, to, errno);
+  if (::rename(from.c_str(), to.c_str()) != 0) {
+    ThrowSystemError(kCannotWrite, to, errno);
+  }
+  return FlushFolder(folder);
+}
+
 MakeFolderResult MakeFolder(const std::string& path) {
-  if (::mkdir(path.c_str(), 0777) == 0) return MakeFolderResult::kCreated;
-  const int error = errno;
-  if (error == ENOENT) return MakeFolderResult::kParentMissing;
-  if (error == EEXIST && FolderExists(path)) return MakeFolderResult::kCreated;
-  ThrowSystemError("Cannot create folder", path, error);
+  if (::mkdir(path.c_str(), 0777) != 0) {
+    const int error = errno;
+    if (error == ENOENT) return MakeFolderResult::kParentMissing;
+    if (error == EEXIST && FolderExists(path))
+      return MakeFolderResult::kCreated;
+    ThrowSystemError(kCannotCreateFolder, path, error);
+  }
+  const FileHandle parent = OpenFolder(FolderOf(path));
+  if (!parent.Valid() || !FlushFolder(parent)) {
+    ThrowSystemError(kCannotCreateFolder, path, errno);
+  }
+  return MakeFolderResult::kCreated;
 }
 
 void RemoveFileQuietly(const std::string& path) noexcept {
   ::unlink(path.c_str());
 }
 
+}  // namespace platform
 }  // namespace velkrane

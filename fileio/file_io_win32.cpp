@@ -1,11 +1,10 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <utility>
-#include <vector>
 
 #include "fileio/error.h"
 #include "fileio/file_io.h"
+#include "fileio/file_io_platform.h"
 #include "fileio/path_parts.h"
 #include "fileio/win32_text.h"
 
@@ -15,16 +14,29 @@ const char kPathSeparator = '\\';
 
 bool IsPathSeparator(char c) { return c == '\\' || c == '/' || c == ':'; }
 
+void FileHandle::Reset(std::intptr_t handle) noexcept {
+  if (Valid()) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = handle;
+}
+
+bool FolderExists(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(WidePath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+namespace platform {
 namespace {
 
-// Large blocks: each ReadFile/WriteFile pair is a round trip to the kernel.
-constexpr DWORD kCopyBlockSize = 1024 * 1024;
+// One ReadFile or WriteFile moves at most this much.
+constexpr std::size_t kMaxTransfer = 1u << 30;
 
-HANDLE Handle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+HANDLE Handle(const FileHandle& file) {
+  return reinterpret_cast<HANDLE>(file.Get());
+}
 
-[[noreturn]] void ThrowSystemError(const std::string& what,
-                                   const std::string& path, DWORD error) {
-  throw Error(what + " " + path + ": " + SystemMessage(error));
+FileHandle Owned(HANDLE handle) {
+  return FileHandle(reinterpret_cast<std::intptr_t>(handle));
 }
 
 OVERLAPPED At(std::int64_t offset) {
@@ -34,168 +46,151 @@ OVERLAPPED At(std::int64_t offset) {
   return at;
 }
 
-void ReadExactly(HANDLE file, std::int64_t offset, void* data, std::size_t size) {
-  auto* out = static_cast<unsigned char*>(data);
-  while (size > 0) {
-    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
-    DWORD got = 0;
-    OVERLAPPED at = At(offset);
-    if (!::ReadFile(file, out, want, &got, &at) || got == 0) {
-      throw Error(kStreamReadError);
-    }
-    out += got;
-    offset += got;
-    size -= got;
-  }
-}
-
-void WriteExactly(HANDLE file, std::int64_t offset, const unsigned char* data,
-                  std::size_t size) {
-  while (size > 0) {
-    DWORD put = 0;
-    OVERLAPPED at = At(offset);
-    if (!::WriteFile(file, data, static_cast<DWORD>(size), &put, &at) ||
-        put == 0) {
-      throw Error(kStreamWriteError);
-    }
-    data += put;
-    offset += put;
-    size -= put;
-  }
-}
-
 bool FileIdentity(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
   return ::GetFileInformationByHandle(file, &info) != 0;
 }
 
-}  // namespace
-
-void CloseFileQuietly(std::intptr_t& handle) noexcept {
-  if (handle != kNoFile) ::CloseHandle(Handle(std::exchange(handle, kNoFile)));
+// A new folder's entry is on the disk once its parent folder is. Flushing a
+// folder takes a handle with write access; FILE_ADD_SUBDIRECTORY is the one
+// that whoever just made the folder is sure to have.
+void FlushParentFolderOf(const std::string& path) {
+  const std::string parent = DirectoryPart(path);
+  const std::wstring wide = WidePath(parent.empty() ? "." : parent);
+  const FileHandle folder = Owned(::CreateFileW(
+      wide.c_str(), FILE_ADD_SUBDIRECTORY,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!folder.Valid() || !::FlushFileBuffers(Handle(folder))) {
+    ThrowSystemError(kCannotCreateFolder, path, ::GetLastError());
+  }
 }
 
-InputFile::InputFile(const std::string& path) : path_(path), handle_(kNoFile) {
+}  // namespace
+
+const SystemError kNameTaken = ERROR_FILE_EXISTS;
+// Large blocks: each ReadFile/WriteFile pair is a round trip to the kernel.
+const std::size_t kCopyBlockSize = 1024 * 1024;
+
+std::string SystemErrorText(SystemError error) { return SystemMessage(error); }
+
+OpenedFile OpenForReading(const std::string& path) {
   const std::wstring wide = WidePath(path);
   const DWORD attributes = ::GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    throw Error("Cannot open " + path + ": not a regular file");
+    return {};
   }
   // No sharing: while we hold the source, no other program can change it, and
   // one that already holds it open makes this open fail.
-  const HANDLE file = ::CreateFileW(wide.c_str(), GENERIC_READ, 0, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    ThrowSystemError("Cannot open", path, ::GetLastError());
-  }
-  handle_ = reinterpret_cast<std::intptr_t>(file);
-  if (::GetFileType(file) != FILE_TYPE_DISK) {
-    CloseFileQuietly(handle_);
-    throw Error("Cannot open " + path + ": not a regular file");
-  }
+  FileHandle file =
+      Owned(::CreateFileW(wide.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid()) ThrowSystemError(kCannotOpen, path, ::GetLastError());
+  if (::GetFileType(Handle(file)) != FILE_TYPE_DISK) return {};
   LARGE_INTEGER size;
-  if (!::GetFileSizeEx(file, &size)) {
-    const DWORD error = ::GetLastError();
-    CloseFileQuietly(handle_);
-    ThrowSystemError("Cannot open", path, error);
+  if (!::GetFileSizeEx(Handle(file), &size)) {
+    ThrowSystemError(kCannotOpen, path, ::GetLastError());
   }
-  size_ = size.QuadPart;
+  return {std::move(file), size.QuadPart};
 }
 
-void InputFile::ReadAt(std::int64_t offset, void* data, std::size_t size) const {
-  ReadExactly(Handle(handle_), offset, data, size);
-}
-
-bool InputFile::IsSameFileAs(const std::string& path) const {
-  // No read or write access asked, so our own exclusive open does not block it.
-  const HANDLE other = ::CreateFileW(
-      WidePath(path).c_str(), 0,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (other == INVALID_HANDLE_VALUE) return false;
-  BY_HANDLE_FILE_INFORMATION mine, theirs;
-  const bool same = FileIdentity(Handle(handle_), mine) &&
-                    FileIdentity(other, theirs) &&
-                    mine.dwVolumeSerialNumber == theirs.dwVolumeSerialNumber &&
-                    mine.nFileIndexHigh == theirs.nFileIndexHigh &&
-                    mine.nFileIndexLow == theirs.nFileIndexLow;
-  ::CloseHandle(other);
-  return same;
-}
-
-OutputFile::OutputFile(const std::string& target)
-    : target_(target), handle_(kNoFile) {
-  // CREATE_NEW with an unpredictable name: a file planted in the folder is
-  // never overwritten. A clash is retried with a new name.
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    std::string temp = TemporaryPathFor(target);
-    const HANDLE file = ::CreateFileW(
-        WidePath(temp).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      handle_ = reinterpret_cast<std::intptr_t>(file);
-      temp_path_ = std::move(temp);
-      return;
-    }
+FileHandle CreateNewFile(const std::string& path, const std::string& target) {
+  const std::wstring wide = WidePath(path);
+  FileHandle file =
+      Owned(::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid()) {
     const DWORD error = ::GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-      ThrowSystemError("Cannot create", target, error);
+      ThrowSystemError(kCannotCreate, target, error);
     }
   }
-  ThrowSystemError("Cannot create", target, ERROR_FILE_EXISTS);
+  return file;
 }
 
-void OutputFile::CopyFrom(const InputFile& source, std::int64_t length) {
-  std::vector<unsigned char> block(static_cast<std::size_t>(
-      std::min<std::int64_t>(length, kCopyBlockSize)));
-  for (std::int64_t offset = 0; offset < length;) {
-    const auto size = static_cast<std::size_t>(
-        std::min<std::int64_t>(length - offset, block.size()));
-    source.ReadAt(offset, block.data(), size);
-    WriteExactly(Handle(handle_), offset, block.data(), size);
-    offset += static_cast<std::int64_t>(size);
+std::int64_t ReadAt(const FileHandle& file, std::int64_t offset, void* data,
+                    std::size_t size) noexcept {
+  DWORD got = 0;
+  OVERLAPPED at = At(offset);
+  if (!::ReadFile(Handle(file), data,
+                  static_cast<DWORD>(std::min(size, kMaxTransfer)), &got,
+                  &at)) {
+    return -1;
   }
+  return got;
 }
 
-void OutputFile::ReadAt(std::int64_t offset, void* data, std::size_t size) const {
-  ReadExactly(Handle(handle_), offset, data, size);
+std::int64_t WriteAt(const FileHandle& file, std::int64_t offset,
+                     const void* data, std::size_t size) noexcept {
+  DWORD put = 0;
+  OVERLAPPED at = At(offset);
+  if (!::WriteFile(Handle(file), data,
+                   static_cast<DWORD>(std::min(size, kMaxTransfer)), &put,
+                   &at)) {
+    return -1;
+  }
+  return put;
 }
 
-std::int64_t OutputFile::Size() const {
+std::int64_t SizeOf(const FileHandle& file) noexcept {
   LARGE_INTEGER size;
-  if (!::GetFileSizeEx(Handle(handle_), &size)) throw Error(kStreamWriteError);
+  if (!::GetFileSizeEx(Handle(file), &size)) return -1;
   return size.QuadPart;
 }
 
-void OutputFile::Commit() {
-  if (!::CloseHandle(Handle(std::exchange(handle_, kNoFile)))) {
-    throw Error(kStreamWriteError);
-  }
-  // MoveFileExW replaces the target in one step; the handle-based rename is
-  // missing under Wine.
-  if (!::MoveFileExW(WidePath(temp_path_).c_str(), WidePath(target_).c_str(),
-                     MOVEFILE_REPLACE_EXISTING)) {
-    ThrowSystemError("Cannot write", target_, ::GetLastError());
-  }
-  temp_path_.clear();
+// Windows has no copy between two open handles; 1 MiB blocks through this
+// process keep up with the disk.
+std::int64_t CopyInKernel(const FileHandle&, const FileHandle&, std::int64_t) {
+  return 0;
 }
 
-bool FolderExists(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesW(WidePath(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES &&
-         (attributes & FILE_ATTRIBUTE_DIRECTORY);
+bool IsSameFile(const FileHandle& file, const std::string& path) {
+  const std::wstring wide = WidePath(path);
+  // No read or write access asked, so our own exclusive open does not block it.
+  const FileHandle other = Owned(::CreateFileW(
+      wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!other.Valid()) return false;
+  BY_HANDLE_FILE_INFORMATION mine, theirs;
+  return FileIdentity(Handle(file), mine) &&
+         FileIdentity(Handle(other), theirs) &&
+         mine.dwVolumeSerialNumber == theirs.dwVolumeSerialNumber &&
+         mine.nFileIndexHigh == theirs.nFileIndexHigh &&
+         mine.nFileIndexLow == theirs.nFileIndexLow;
+}
+
+bool FlushToDisk(const FileHandle& file) noexcept {
+  return ::FlushFileBuffers(Handle(file)) != 0;
+}
+
+bool CloseFile(FileHandle& file) noexcept {
+  return ::CloseHandle(reinterpret_cast<HANDLE>(file.Release())) != 0;
+}
+
+bool MoveOver(const std::string& from, const std::string& to) {
+  const std::wstring wide_from = WidePath(from);
+  const std::wstring wide_to = WidePath(to);
+  // MoveFileExW replaces the target in one step; the handle-based rename is
+  // missing under Wine. Write-through: it returns once the move is on the disk.
+  if (!::MoveFileExW(wide_from.c_str(), wide_to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    ThrowSystemError(kCannotWrite, to, ::GetLastError());
+  }
+  return true;
 }
 
 MakeFolderResult MakeFolder(const std::string& path) {
-  if (::CreateDirectoryW(WidePath(path).c_str(), nullptr)) {
-    return MakeFolderResult::kCreated;
+  const std::wstring wide = WidePath(path);
+  if (!::CreateDirectoryW(wide.c_str(), nullptr)) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_PATH_NOT_FOUND) return MakeFolderResult::kParentMissing;
+    if (error == ERROR_ALREADY_EXISTS && FolderExists(path)) {
+      return MakeFolderResult::kCreated;
+    }
+    ThrowSystemError(kCannotCreateFolder, path, error);
   }
-  const DWORD error = ::GetLastError();
-  if (error == ERROR_PATH_NOT_FOUND) return MakeFolderResult::kParentMissing;
-  if (error == ERROR_ALREADY_EXISTS && FolderExists(path)) {
-    return MakeFolderResult::kCreated;
-  }
-  ThrowSystemError("Cannot create folder", path, error);
+  FlushParentFolderOf(path);
+  return MakeFolderResult::kCreated;
 }
 
 void RemoveFileQuietly(const std::string& path) noexcept {
@@ -206,4 +201,5 @@ void RemoveFileQuietly(const std::string& path) noexcept {
   }
 }
 
+}  // namespace platform
 }  // namespace velkrane

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <random>
 
-#include "fileio/error.h"
 #include "fileio/file_io.h"
 
 namespace velkrane {
@@ -59,25 +58,6 @@ std::string TemporaryPathFor(const std::string& target) {
 
 void SetTemporaryNameBitsForTesting(std::uint64_t (*bits)()) {
   name_bits = bits ? bits : RandomBits;
-}
-
-void CreateFolders(const std::string& path) {
-  std::string folder = path;
-  // Strip trailing separators, but never a drive colon, and never to nothing.
-  while (folder.size() > 1 && IsPathSeparator(folder.back()) &&
-         folder.back() != ':') {
-    folder.pop_back();
-  }
-  if (folder.empty() || FolderExists(folder)) return;
-  if (MakeFolder(folder) == MakeFolderResult::kCreated) return;
-  const std::string parent = DirectoryPart(folder);
-  if (parent.empty() || parent == folder) {
-    throw Error("Cannot create folder " + folder + ": no parent folder");
-  }
-  CreateFolders(parent);
-  if (MakeFolder(folder) != MakeFolderResult::kCreated) {
-    throw Error("Cannot create folder " + folder + ": parent folder missing");
-  }
 }
 
 }  // namespace velkrane

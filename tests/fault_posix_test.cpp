@@ -1,18 +1,22 @@
-// Faults injected for real: a full disk, an unwritable folder, a source that
-// changes under the copy, hostile names. Each case runs in a child process
-// under a watchdog, and afterwards the source, an earlier good copy and the
-// output folder are checked.
+// Faults injected for real: a full disk, a failing flush, an unwritable
+// folder, a source that changes under the copy, hostile names. Each case runs
+// in a child process under a watchdog, and afterwards the source, an earlier
+// good copy and the output folder are checked.
 
+#include <gtest/gtest.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <thread>
 
@@ -199,6 +203,54 @@ TEST(Faults, UnwritableOutputFolder) {
   ExpectUnchanged(source, scene.source);
   ExpectUnchanged(earlier, scene.target);
   scene.ExpectOnlyTheEarlierCopy();
+}
+
+// From here on every fsync and fdatasync of this process fails with EIO, as
+// on a card pulled out mid-write. False when the kernel will not filter.
+bool FailEveryFlush() {
+  struct sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_fsync, 1, 0),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_fdatasync, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  struct sock_fprog program = {sizeof filter / sizeof filter[0], filter};
+  return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+         ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+TEST(Faults, FlushFails) {
+  // The copy never reached the disk, so it must not take the target's name.
+  for (const bool earlier_copy : {true, false}) {
+    SCOPED_TRACE(earlier_copy ? "earlier copy kept" : "new folder");
+    Scene scene(5000);
+    if (!earlier_copy) {
+      ASSERT_EQ(0, ::unlink(scene.target.c_str()));
+      ASSERT_EQ(0, ::rmdir(scene.out.c_str()));
+    }
+    const Snapshot source = Take(scene.source);
+    const Snapshot earlier = earlier_copy ? Take(scene.target) : Snapshot{};
+    RecordingWindow window;
+    window.entries = {scene.source};
+    const std::string report = RunWatched([&] {
+      if (!FailEveryFlush()) return std::string("no filter");
+      RunBatch(window);
+      return window.shown.at(1);
+    });
+    if (report == "no filter")
+      GTEST_SKIP() << "the kernel refuses a seccomp filter";
+    EXPECT_EQ(
+        "status: IMG 0001.X3F:Failed to post-process - Stream write error",
+        report);
+    ExpectUnchanged(source, scene.source);
+    if (earlier_copy) {
+      ExpectUnchanged(earlier, scene.target);
+      scene.ExpectOnlyTheEarlierCopy();
+    } else {
+      EXPECT_EQ(std::vector<std::string>{}, Listing(scene.out));
+    }
+  }
 }
 
 std::string changing_source;

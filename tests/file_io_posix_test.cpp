@@ -2,18 +2,22 @@
 // names in which '\' and ':' are ordinary characters.
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
+#include <cstdlib>
+#include <regex>
+#include <sstream>
 
 #include "batch/batch_run.h"
 #include "fileio/error.h"
 #include "fileio/file_io.h"
 #include "fileio/path_parts.h"
-#include "x3f/tail_repair.h"
 #include "test_util.h"
+#include "x3f/tail_repair.h"
 
 namespace velkrane {
 namespace {
@@ -165,6 +169,98 @@ TEST(PosixFiles, CreateFoldersMakesParents) {
   WriteFile(dir.File("file"), {'f'});
   EXPECT_THROW(CreateFolders(dir.File("file/sub")), Error);
   EXPECT_THROW(CreateFolders(dir.File("file")), Error);
+}
+
+std::string TextOf(const std::string& path) {
+  const Bytes bytes = ReadFile(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// What a log of `strace -y` says about entries reaching the disk, in order:
+// "mkdir P", "flush P", "rename P Q", with paths relative to `folder` ("."
+// for itself) and the random part of a temporary name as "TEMP".
+std::vector<std::string> DiskEvents(const std::string& log,
+                                    const std::string& folder) {
+  const std::regex mkdir_call(R"re(^mkdir(?:\(|at\([^,]*, )"([^"]+)".*= 0$)re");
+  const std::regex flush_call(R"re(^f(?:data)?sync\(\d+<([^>]+)>\) += 0$)re");
+  const std::regex rename_call(
+      R"re(^rename(?:at2?)?\(.*?"([^"]+)".*?"([^"]+)".*= 0$)re");
+  const std::regex temporary(R"re((^|/)\.[^/]+\.[0-9a-f]{16}\.tmp$)re");
+  const std::string real =
+      testing::Utf8(testing::fs::canonical(testing::PathOf(folder)));
+  const auto relative = [&](std::string path) {
+    for (const std::string& base : {folder, real}) {
+      if (path == base) return std::string(".");
+      if (path.rfind(base + "/", 0) == 0) path = path.substr(base.size() + 1);
+    }
+    return std::regex_replace(path, temporary, "$1TEMP");
+  };
+  std::vector<std::string> events;
+  std::istringstream lines(log);
+  std::smatch m;
+  for (std::string line; std::getline(lines, line);) {
+    if (std::regex_search(line, m, mkdir_call)) {
+      events.push_back("mkdir " + relative(m[1]));
+    } else if (std::regex_search(line, m, flush_call)) {
+      events.push_back("flush " + relative(m[1]));
+    } else if (std::regex_search(line, m, rename_call)) {
+      events.push_back("rename " + relative(m[1]) + " " + relative(m[2]));
+    }
+  }
+  return events;
+}
+
+TEST(PosixFiles, CopyIsOnTheDiskBeforeItTakesTheName) {
+  // A real Decode run watched under strace: the copy's data reach the disk
+  // before the rename, the rename before the success text, and a folder the
+  // run creates is on the disk in its parent before it is used.
+  ScopedTempDir logs;
+  const auto quoted = [](const std::string& path) { return "'" + path + "'"; };
+  const int probe = std::system(
+      ("strace -o /dev/null true 2>" + quoted(logs.File("refused"))).c_str());
+  ASSERT_NE(127, WEXITSTATUS(probe))
+      << "strace is missing (tools/install-deps installs it)";
+  if (probe != 0) {
+    GTEST_SKIP() << "this machine refuses tracing, so the order of the system "
+                    "calls cannot be observed: "
+                 << TextOf(logs.File("refused"));
+  }
+  const std::string copy[] = {"flush PostProcessed/TEMP",
+                              "rename PostProcessed/TEMP PostProcessed/a.X3F",
+                              "flush PostProcessed"};
+  const struct {
+    bool earlier_copy;
+    std::vector<std::string> events;
+  } cases[] = {
+      {false, {"mkdir PostProcessed", "flush .", copy[0], copy[1], copy[2]}},
+      {true, {copy[0], copy[1], copy[2]}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.earlier_copy ? "earlier copy replaced"
+                                : "new folder and copy");
+    ScopedTempDir dir;
+    Bytes bytes = Filler(300);
+    Plant(bytes, 200);
+    WriteFile(dir.File("a.X3F"), bytes);
+    if (c.earlier_copy) {
+      ASSERT_EQ(0, ::mkdir(dir.File("PostProcessed").c_str(), 0777));
+      WriteFile(dir.File("PostProcessed/a.X3F"), Filler(50, 2));
+    }
+    // LeakSanitizer refuses to run under a tracer; leaks are the suite's
+    // business.
+    const std::string command =
+        "ASAN_OPTIONS=detect_leaks=0 strace -y -o " + quoted(logs.File("log")) +
+        " -e trace=mkdir,mkdirat,rename,renameat,renameat2,fsync,fdatasync " +
+        quoted(VELKRANE_DECODE_ONCE) + " " + quoted(dir.File("a.X3F")) + " >" +
+        quoted(logs.File("out"));
+    ASSERT_EQ(0, std::system(command.c_str()));
+    EXPECT_NE(std::string::npos,
+              TextOf(logs.File("out"))
+                  .find(std::string("a.X3F:") + kTailFoundPrefix + "a.X3F"));
+    EXPECT_EQ(c.events, DiskEvents(TextOf(logs.File("log")), dir.Path()));
+    EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 208),
+              ReadFile(dir.File("PostProcessed/a.X3F")));
+  }
 }
 
 }  // namespace

@@ -3,22 +3,38 @@
 
 The header picture (a photo page whose tail is cut off along a red dashed
 line) and the program icon (a lens on a blue tile with an orange cut) are
-written as XPM files for the FLTK window and as .ico files for the Windows
-window, so the two windows show the same pictures. stop_32.xpm is the FLTK
-error box's stop sign; Windows shows its own stop icon, so it has no .ico.
-The outputs are committed, so the build needs no Python; run this after
-changing a picture, from any folder.
+written as XPM files for the FLTK window, as .ico files for the Windows
+window, and the program icon as the PNGs of the Linux desktop entry, so every
+place shows the same pictures. stop_32.xpm is the FLTK error box's stop sign;
+Windows shows its own stop icon, so it has no .ico. The outputs are
+committed, so the build needs no Python; run this after changing a picture,
+from any folder. Only the standard library is used.
 """
 
 import math
 import os
 import struct
+import zlib
 
-SUPER = 8  # samples per pixel along each axis
+SUPER = 8  # samples per pixel along each axis up to LARGE
+LARGE = 64
+SUPER_LARGE = 4  # enough for smooth edges above LARGE, in a fraction of the time
+
+# What Windows asks of the program icon at 100 to 200 % (small icon 16 to 32,
+# large icon 32 to 64, and 256 for Explorer's largest views); the header
+# picture is 32 x 32 at 96 dpi, so 48 at 144 dpi and 64 at 192 dpi.
+PROGRAM_ICO_SIZES = (16, 20, 24, 32, 40, 48, 64, 256)
+HEADER_ICO_SIZES = (16, 32, 48, 64)
+# The hicolor sizes desktops look for.
+HICOLOR_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+# .ico images from this size on are stored as PNG, as Windows expects for 256.
+ICO_PNG_FROM = 256
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 XPM_DIR = os.path.join(HERE, os.pardir, "ui", "fltk", "icons")
 ICO_DIR = os.path.join(HERE, os.pardir, "ui", "win32")
+HICOLOR_DIR = os.path.join(HERE, os.pardir, "ui", "fltk", "desktop", "icons",
+                           "hicolor")
 
 
 def rounded_rect(x0, y0, x1, y1, r):
@@ -69,16 +85,17 @@ def render(size, layers):
     colour is an (r, g, b) tuple or a function of (x, y).
     Returns rows of (colour, coverage): the mean colour of the covered samples
     (None where nothing is painted) and the covered fraction, 0..1."""
+    samples = SUPER if size <= LARGE else SUPER_LARGE
     pixels = []
     for py in range(size):
         row = []
         for px in range(size):
             acc = [0.0, 0.0, 0.0]
             cover = 0
-            for sy in range(SUPER):
-                for sx in range(SUPER):
-                    x = (px + (sx + 0.5) / SUPER) / size
-                    y = (py + (sy + 0.5) / SUPER) / size
+            for sy in range(samples):
+                for sx in range(samples):
+                    x = (px + (sx + 0.5) / samples) / size
+                    y = (py + (sy + 0.5) / samples) / size
                     colour = None
                     for shape, paint in layers:
                         if shape(x, y):
@@ -91,7 +108,7 @@ def render(size, layers):
                 row.append((None, 0.0))
             else:
                 row.append((tuple(c / cover for c in acc),
-                            cover / float(SUPER * SUPER)))
+                            cover / float(samples * samples)))
         pixels.append(row)
     return pixels
 
@@ -132,6 +149,33 @@ def write_xpm(path, name, pixels):
         out.write("\n".join(lines) + "\n")
 
 
+def rgba(colour, cover):
+    """One rendered pixel as straight (not premultiplied) 8-bit RGBA."""
+    alpha = int(round(cover * 255))
+    if colour is None or alpha == 0:
+        return (0, 0, 0, 0)
+    r, g, b = (min(255, int(round(c))) for c in colour)
+    return (r, g, b, alpha)
+
+
+def png(rendered):
+    """A PNG file: 8-bit RGBA, no filter, deflated at the highest level."""
+    size = len(rendered)
+    raw = bytearray()
+    for row in rendered:
+        raw.append(0)
+        for colour, cover in row:
+            raw += bytes(rgba(colour, cover))
+
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
+            chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
+
+
 def dib(rendered):
     """One icon image: BITMAPINFOHEADER, 32-bit BGRA rows bottom-up, AND mask.
     The coverage is the alpha, so edges stay smooth where alpha is honoured;
@@ -144,13 +188,9 @@ def dib(rendered):
     mask = bytearray()
     for row in reversed(rendered):
         bits = bytearray(mask_stride)
-        for i, (rgb, cover) in enumerate(row):
-            alpha = int(round(cover * 255))
-            if rgb is None or alpha == 0:
-                colour += bytes((0, 0, 0, 0))
-            else:
-                r, g, b = (min(255, int(round(c))) for c in rgb)
-                colour += bytes((b, g, r, alpha))
+        for i, pixel in enumerate(row):
+            r, g, b, alpha = rgba(*pixel)
+            colour += bytes((b, g, r, alpha))
             if alpha < 128:
                 bits[i // 8] |= 0x80 >> (i % 8)
         mask += bits
@@ -160,7 +200,8 @@ def dib(rendered):
 def write_ico(path, renders):
     """renders: {size: rendered image}, written smallest first."""
     sizes = sorted(renders)
-    images = [dib(renders[s]) for s in sizes]
+    images = [png(renders[s]) if s >= ICO_PNG_FROM else dib(renders[s])
+              for s in sizes]
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for size, image in zip(sizes, images):
@@ -239,19 +280,32 @@ def stop_layers():
             (cross, (255, 255, 255))]
 
 
+def write_png(path, rendered):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(png(rendered))
+
+
 def main():
-    header = {s: render(s, header_layers()) for s in (16, 32)}
-    program = {s: render(s, program_layers()) for s in (16, 32, 48)}
+    header = {s: render(s, header_layers()) for s in HEADER_ICO_SIZES}
+    program = {s: render(s, program_layers())
+               for s in set(PROGRAM_ICO_SIZES + HICOLOR_SIZES)}
     # The FLTK header shows the 32-pixel picture only; the .ico keeps both.
     write_xpm(os.path.join(XPM_DIR, "header_32.xpm"), "kHeaderIcon32",
               xpm_pixels(header[32]))
-    for size, image in program.items():
+    # The window manager gets 16, 32 and 48; desktops find the larger ones
+    # through the desktop entry's icon.
+    for size in (16, 32, 48):
         write_xpm(os.path.join(XPM_DIR, "program_%d.xpm" % size),
-                  "kProgramIcon%d" % size, xpm_pixels(image))
+                  "kProgramIcon%d" % size, xpm_pixels(program[size]))
     write_xpm(os.path.join(XPM_DIR, "stop_32.xpm"), "kStopIcon32",
               xpm_pixels(render(32, stop_layers())))
-    write_ico(os.path.join(ICO_DIR, "velkrane.ico"), program)
+    write_ico(os.path.join(ICO_DIR, "velkrane.ico"),
+              {s: program[s] for s in PROGRAM_ICO_SIZES})
     write_ico(os.path.join(ICO_DIR, "header.ico"), header)
+    for size in HICOLOR_SIZES:
+        write_png(os.path.join(HICOLOR_DIR, "%dx%d" % (size, size), "apps",
+                               "velkrane.png"), program[size])
 
 
 if __name__ == "__main__":

@@ -5,6 +5,7 @@
 #include <FL/Fl.H>
 
 #include "fileio/error.h"
+#include "ui/fltk/font_fallback.h"
 #include "ui/fltk/icons.h"
 #include "ui/shared/main_form_layout.h"
 
@@ -35,6 +36,13 @@ FileListBox::FileListBox(int x, int y, int w, int h)
 int FileListBox::item_height(void*) const { return kListItemHeight; }
 
 int FileListBox::incr_height() const { return kListItemHeight; }
+
+void FileListBox::item_draw(void* item, int x, int y, int w, int h) const {
+  const bool selected = item_selected(item) != 0;
+  if (!DrawBrowserRow(*this, item_text(item), selected, x, y, w, h)) {
+    Fl_Hold_Browser::item_draw(item, x, y, w, h);
+  }
+}
 
 StatusBar::StatusBar(int x, int y, int w, int h) : Fl_Group(x, y, w, h) {
   int left = 0;

@@ -21,7 +21,7 @@
 namespace velkrane {
 
 /// A single-selection list whose rows are kListItemHeight high whatever the
-/// font says.
+/// font says, and show names in any script.
 class FileListBox : public Fl_Hold_Browser {
  public:
   FileListBox(int x, int y, int w, int h);
@@ -29,6 +29,7 @@ class FileListBox : public Fl_Hold_Browser {
  protected:
   int item_height(void* item) const override;
   int incr_height() const override;
+  void item_draw(void* item, int x, int y, int w, int h) const override;
 };
 
 /// Three sunken panels along the bottom edge, split at kStatusPanelEdges.

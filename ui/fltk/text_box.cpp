@@ -3,6 +3,7 @@
 #include <FL/Fl.H>
 #include <FL/fl_draw.H>
 
+#include "ui/fltk/font_fallback.h"
 #include "ui/shared/text_wrap.h"
 
 namespace velkrane {
@@ -13,7 +14,7 @@ namespace {
 std::string Laid(const std::string& text, int wrap_width) {
   if (wrap_width <= 0) return text;
   return JoinLines(WrapText(text, wrap_width, [](const std::string& line) {
-    return static_cast<int>(fl_width(line.c_str(), static_cast<int>(line.size())) + 0.999);
+    return static_cast<int>(LineWidth(line) + 0.999);
   }));
 }
 
@@ -36,7 +37,7 @@ void TextBox::Measure(const std::string& text, int wrap_width, int& width,
   fl_font(labelfont(), labelsize());
   width = 0;
   height = 0;
-  fl_measure(Laid(text, wrap_width).c_str(), width, height, 0);
+  MeasureText(Laid(text, wrap_width), width, height);
 }
 
 void TextBox::draw() {
@@ -49,8 +50,8 @@ void TextBox::draw() {
   fl_font(labelfont(), labelsize());
   fl_color(active_r() ? labelcolor() : fl_inactive(labelcolor()));
   fl_push_clip(x() + inset_x, y() + inset_y, text_w, text_h);
-  fl_draw(Laid(text_, wrap_width_).c_str(), x() + inset_x, y() + inset_y, text_w, text_h, align(),
-          nullptr, 0);
+  DrawText(Laid(text_, wrap_width_), x() + inset_x, y() + inset_y, text_w,
+           text_h, align());
   fl_pop_clip();
 }
 

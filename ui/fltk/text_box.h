@@ -6,9 +6,9 @@
 
 namespace velkrane {
 
-/// A box that draws its text as written. A widget label would read "@..."
-/// as a symbol, so "support@velkrane.example" or a file name with an "@"
-/// would lose its end.
+/// A box that draws its text as written, in any script. A widget label
+/// would read "@..." as a symbol, so "support@velkrane.example" or a file
+/// name with an "@" would lose its end.
 class TextBox : public Fl_Box {
  public:
   /// Our widget type number, so a TextBox can be told among a window's
