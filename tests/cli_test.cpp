@@ -265,6 +265,12 @@ TEST(CommandLine, ExitStatusAndMessages) {
        missing + ":" + kFailedPrefix + "Cannot open " + missing,
        "",
        ""},
+      // A path that starts with '/' is a path on Windows too, not an option.
+      {{"/nowhere/gone.X3F"},
+       1,
+       "/nowhere/gone.X3F:" + std::string(kFailedPrefix),
+       "",
+       ""},
       {{"-q", good, none}, 1, none + ":" + kNoTailMessage, "", repaired},
       {{empty}, 1, "Repaired 0", "No X3F files found.", ""},
       // Two files at one path below two PATHs: the second may not replace

@@ -245,6 +245,8 @@ int ExitStatus(const TreeRunSummary& summary, int signal_number) {
 int RunCommandLine(const std::vector<std::string>& args) {
   CommandLine command;
   CLI::App app(kDescription, kProgramName);
+  // CLI11 reads "/name" as an option on Windows; here it is a path.
+  app.allow_windows_style_options(false);
   app.add_option("-o,--output", command.output,
                  "Put the copies under DIR, each at its path below the PATH it "
                  "was found under")
