@@ -16,34 +16,34 @@ char FoldCase(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool EqualIgnoringCase(const std::string &a, const std::string &b) {
+bool EqualIgnoringCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() &&
          std::equal(a.begin(), a.end(), b.begin(),
                     [](char x, char y) { return FoldCase(x) == FoldCase(y); });
 }
 
-bool IsOutputFolderName(const std::string &name) {
+bool IsOutputFolderName(const std::string& name) {
   return kFileNamesIgnoreCase ? EqualIgnoringCase(name, kOutputFolderName)
                               : name == kOutputFolderName;
 }
 
-std::string Join(const std::string &folder, const std::string &name) {
+std::string Join(const std::string& folder, const std::string& name) {
   return folder.empty() ? name : WithTrailingSeparator(folder) + name;
 }
 
 class Walk {
  public:
-  explicit Walk(const std::string &excluded) {
+  explicit Walk(const std::string& excluded) {
     if (!excluded.empty() && KindOf(excluded) == EntryKind::kFolder) {
       try {
         entered_.insert(IdentityOf(excluded));
-      } catch (const std::exception &) {
+      } catch (const std::exception&) {
         // A folder that cannot be opened cannot be entered either.
       }
     }
   }
 
-  void Path(const std::string &path) {
+  void Path(const std::string& path) {
     if (KindOf(path) != EntryKind::kFolder) {
       found_.push_back({path, FileNamePart(path), ""});
       return;
@@ -72,20 +72,20 @@ class Walk {
     EntryKind kind;
   };
 
-  void Enter(const std::string &folder, const std::string &relative) {
+  void Enter(const std::string& folder, const std::string& relative) {
     std::vector<FolderEntry> entries;
     try {
       // Identity, not path: a link back up the tree names a folder already
       // entered under another path.
       if (!entered_.insert(IdentityOf(folder)).second) return;
       entries = ListFolder(folder);
-    } catch (const std::exception &e) {
+    } catch (const std::exception& e) {
       found_.push_back({folder, relative, e.what()});
       return;
     }
     std::sort(entries.begin(), entries.end(),
-              [](const FolderEntry &a, const FolderEntry &b) { return a.name > b.name; });
-    for (FolderEntry &entry : entries) {
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name > b.name; });
+    for (FolderEntry& entry : entries) {
       const bool wanted = entry.kind == EntryKind::kFolder
                               ? !IsOutputFolderName(entry.name)
                               : HasX3fExtension(entry.name);
@@ -102,16 +102,16 @@ class Walk {
 
 }  // namespace
 
-bool HasX3fExtension(const std::string &name) {
+bool HasX3fExtension(const std::string& name) {
   static const std::string kExtension = ".x3f";
   return name.size() >= kExtension.size() &&
          EqualIgnoringCase(name.substr(name.size() - kExtension.size()), kExtension);
 }
 
-std::vector<FoundFile> FindX3fFiles(const std::vector<std::string> &paths,
-                                    const std::string &excluded) {
+std::vector<FoundFile> FindX3fFiles(const std::vector<std::string>& paths,
+                                    const std::string& excluded) {
   Walk walk(excluded);
-  for (const std::string &path : paths) walk.Path(path);
+  for (const std::string& path : paths) walk.Path(path);
   return walk.Take();
 }
 

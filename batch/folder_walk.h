@@ -16,7 +16,7 @@ struct FoundFile {
 };
 
 /// True when `name` ends in ".x3f" in any letter case.
-bool HasX3fExtension(const std::string &name);
+bool HasX3fExtension(const std::string& name);
 
 /// The files that a list of paths names, in order. A path that is not a
 /// folder yields itself, whether or not it exists, so that a missing one
@@ -24,7 +24,7 @@ bool HasX3fExtension(const std::string &name);
 /// names end in ".x3f", depth first in name order; it never enters a folder
 /// named "PostProcessed" (the copies of an earlier run) or `excluded`, and
 /// enters a folder reached again through links only once.
-std::vector<FoundFile> FindX3fFiles(const std::vector<std::string> &paths,
-                                    const std::string &excluded = "");
+std::vector<FoundFile> FindX3fFiles(const std::vector<std::string>& paths,
+                                    const std::string& excluded = "");
 
 }  // namespace velkrane

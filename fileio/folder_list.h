@@ -22,26 +22,26 @@ struct FolderEntry {
 /// The entries of a folder, without "." and "..", in no particular order.
 /// A link counts as what it leads to; a dangling one is kOther. Throws
 /// velkrane::Error ("Cannot open folder PATH: ...") when it cannot be read.
-std::vector<FolderEntry> ListFolder(const std::string &path);
+std::vector<FolderEntry> ListFolder(const std::string& path);
 
 /// What `path` leads to; kOther also when it does not exist.
-EntryKind KindOf(const std::string &path);
+EntryKind KindOf(const std::string& path);
 
 /// Names one file or folder on one volume, whatever path reached it.
 struct FileIdentity {
   std::uint64_t volume = 0;
   std::uint64_t index = 0;
-  bool operator<(const FileIdentity &other) const {
+  bool operator<(const FileIdentity& other) const {
     return std::tie(volume, index) < std::tie(other.volume, other.index);
   }
-  bool operator==(const FileIdentity &other) const {
+  bool operator==(const FileIdentity& other) const {
     return volume == other.volume && index == other.index;
   }
 };
 
 /// The identity of what `path` leads to. Throws velkrane::Error
 /// ("Cannot open folder PATH: ...") when it cannot be had.
-FileIdentity IdentityOf(const std::string &path);
+FileIdentity IdentityOf(const std::string& path);
 
 /// True where the file system treats "A" and "a" as one name (Windows).
 extern const bool kFileNamesIgnoreCase;

@@ -15,7 +15,7 @@ const bool kFileNamesIgnoreCase = false;
 
 namespace {
 
-[[noreturn]] void ThrowFolderError(const std::string &path, int error) {
+[[noreturn]] void ThrowFolderError(const std::string& path, int error) {
   throw Error("Cannot open folder " + path + ": " + std::strerror(error));
 }
 
@@ -26,20 +26,20 @@ EntryKind KindOfMode(mode_t mode) {
 }
 
 struct CloseDir {
-  void operator()(DIR *dir) const { ::closedir(dir); }
+  void operator()(DIR* dir) const { ::closedir(dir); }
 };
 
 }  // namespace
 
-std::vector<FolderEntry> ListFolder(const std::string &path) {
+std::vector<FolderEntry> ListFolder(const std::string& path) {
   const std::unique_ptr<DIR, CloseDir> dir(::opendir(path.c_str()));
   if (!dir) ThrowFolderError(path, errno);
   std::vector<FolderEntry> entries;
   for (;;) {
     errno = 0;
-    const dirent *entry = ::readdir(dir.get());
+    const dirent* entry = ::readdir(dir.get());
     if (entry == nullptr) break;
-    const char *name = entry->d_name;
+    const char* name = entry->d_name;
     if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
     FolderEntry found{name, EntryKind::kOther};
     // Most file systems say the kind in the listing; only links and the
@@ -60,13 +60,13 @@ std::vector<FolderEntry> ListFolder(const std::string &path) {
   return entries;
 }
 
-EntryKind KindOf(const std::string &path) {
+EntryKind KindOf(const std::string& path) {
   struct stat info;
   if (::stat(path.c_str(), &info) != 0) return EntryKind::kOther;
   return KindOfMode(info.st_mode);
 }
 
-FileIdentity IdentityOf(const std::string &path) {
+FileIdentity IdentityOf(const std::string& path) {
   struct stat info;
   if (::stat(path.c_str(), &info) != 0) ThrowFolderError(path, errno);
   return {static_cast<std::uint64_t>(info.st_dev),

@@ -13,7 +13,7 @@ const bool kFileNamesIgnoreCase = true;
 
 namespace {
 
-[[noreturn]] void ThrowFolderError(const std::string &path, DWORD error) {
+[[noreturn]] void ThrowFolderError(const std::string& path, DWORD error) {
   throw Error("Cannot open folder " + path + ": " + SystemMessage(error));
 }
 
@@ -21,8 +21,8 @@ namespace {
 class FindHandle {
  public:
   explicit FindHandle(HANDLE h) noexcept : h_(h) {}
-  FindHandle(const FindHandle &) = delete;
-  FindHandle &operator=(const FindHandle &) = delete;
+  FindHandle(const FindHandle&) = delete;
+  FindHandle& operator=(const FindHandle&) = delete;
   ~FindHandle() {
     if (valid()) ::FindClose(h_);
   }
@@ -35,7 +35,7 @@ class FindHandle {
 
 /// Opens what `path` leads to, links followed, asking for no access so that
 /// a file held open by another program still answers.
-HANDLE OpenForIdentity(const std::string &path) {
+HANDLE OpenForIdentity(const std::string& path) {
   return ::CreateFileW(WidePath(path).c_str(), 0,
                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -43,7 +43,7 @@ HANDLE OpenForIdentity(const std::string &path) {
 
 }  // namespace
 
-std::vector<FolderEntry> ListFolder(const std::string &path) {
+std::vector<FolderEntry> ListFolder(const std::string& path) {
   const std::string folder = WithTrailingSeparator(path);
   WIN32_FIND_DATAW data;
   // The basic level skips the short 8.3 names, which are never used here.
@@ -78,14 +78,14 @@ std::vector<FolderEntry> ListFolder(const std::string &path) {
   return entries;
 }
 
-EntryKind KindOf(const std::string &path) {
+EntryKind KindOf(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesW(WidePath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return EntryKind::kOther;
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return EntryKind::kFolder;
   return EntryKind::kFile;
 }
 
-FileIdentity IdentityOf(const std::string &path) {
+FileIdentity IdentityOf(const std::string& path) {
   const HANDLE file = OpenForIdentity(path);
   if (file == INVALID_HANDLE_VALUE) ThrowFolderError(path, ::GetLastError());
   BY_HANDLE_FILE_INFORMATION info;
