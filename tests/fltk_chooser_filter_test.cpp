@@ -1,48 +1,281 @@
-// The filter the open-file dialog gets must work with the toolkit's own
-// pattern matcher, which the desktop chooser is given too.
+// What the Linux open-file dialog makes of our filter. Fl_Native_File_Chooser
+// uses the GTK chooser where the GTK libraries load, else FLTK's own
+// Fl_File_Chooser; each is opened for real here, read and cancelled. FLTK
+// settles which once per process, at the first chooser, so each runs in a
+// fresh process of this program.
 
+#include <dlfcn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
-#include <FL/filename.H>
+#include <FL/Fl.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Choice.H>
+#include <FL/Fl_File_Browser.H>
+#include <FL/Fl_Native_File_Chooser.H>
+#include <FL/Fl_Window.H>
+#include <FL/fl_ask.H>
 #include <gtest/gtest.h>
 
+#include "tests/test_util.h"
 #include "ui/shared/chooser_filter.h"
-#include "ui/shared/main_form_layout.h"
+#include "ui/shared/main_form_texts.h"
 
 namespace velkrane {
 namespace {
 
-/// The pattern of each "description\tpattern" line.
-std::vector<std::string> Patterns(const std::string& filter) {
-  std::vector<std::string> patterns;
-  std::string::size_type at = 0;
-  while (at < filter.size()) {
-    auto end = filter.find('\n', at);
-    if (end == std::string::npos) end = filter.size();
-    const auto tab = filter.find('\t', at);
-    if (tab != std::string::npos && tab < end) {
-      patterns.push_back(filter.substr(tab + 1, end - tab - 1));
-    }
-    at = end + 1;
+using Names = std::vector<std::string>;
+
+// Sorted, as the choosers' lists are compared sorted.
+const Names kFolder = {"DSC_0001.X3F", "Mixed.X3f", "X3F",
+                       "a.X3",         "a.X3F.txt", "dsc_0002.x3f",
+                       "no_extension", "photo.jpg"};
+const Names kX3fFiles = {"DSC_0001.X3F", "Mixed.X3f", "dsc_0002.x3f"};
+
+/// What the open chooser showed: its filter labels and, per label, the
+/// folder's files it lists.
+struct Seen {
+  std::string folder;
+  bool opened = false;
+  Names labels;
+  std::vector<Names> listed;
+
+  void List(Names names) {
+    std::sort(names.begin(), names.end());
+    listed.push_back(names);
   }
-  return patterns;
+  /// For the parent, which shows only the child's stderr.
+  std::string Describe() const {
+    std::string text = "labels:";
+    for (const auto& label : labels) text += " [" + label + "]";
+    for (const auto& names : listed) {
+      text += "\nlisted:";
+      for (const auto& name : names) text += " [" + name + "]";
+    }
+    return text + "\n";
+  }
+};
+
+/// Opens the chooser as FltkDialogs does; returns show()'s result once a
+/// reader has cancelled it.
+int ShowChooser(const std::string& folder) {
+  Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_MULTI_FILE);
+  const std::string filter =
+      ChooserFilter({std::begin(kOpenFilter), std::end(kOpenFilter)});
+  chooser.filter(filter.c_str());
+  chooser.filter_value(0);
+  chooser.directory(folder.c_str());
+  return chooser.show();
 }
 
-TEST(ChooserFilterMatch, X3FInAnyCaseThenEverything) {
-  const auto patterns = Patterns(ChooserFilter(OpenFilterEntries()));
-  ASSERT_EQ(2u, patterns.size());
-  const struct {
-    const char* name;
-    bool x3f;
-  } cases[] = {
-      {"DSC_0001.X3F", true},  {"dsc_0001.x3f", true}, {"Mixed.X3f", true},
-      {"a.X3F.txt", false},    {"a.X3", false},        {"X3F", false},
-      {"photo.jpg", false},    {"no_extension", false},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(c.x3f, fl_filename_match(c.name, patterns[0].c_str()) != 0) << c.name;
-    EXPECT_NE(0, fl_filename_match(c.name, patterns[1].c_str())) << c.name;
+// FLTK's own chooser: the shown window with a file list.
+
+template <typename Widget>
+Widget* Find(Fl_Group* group, const char* label = nullptr) {
+  for (int i = 0; i < group->children(); ++i) {
+    Fl_Widget* child = group->child(i);
+    auto* widget = dynamic_cast<Widget*>(child);
+    const bool named = !label || (child->label() &&
+                                  std::string(child->label()) == label);
+    if (widget && named) return widget;
+    if (Fl_Group* inner = child->as_group()) {
+      if (Widget* found = Find<Widget>(inner, label)) return found;
+    }
+  }
+  return nullptr;
+}
+
+void ReadFltkChooser(void* data) {
+  auto& seen = *static_cast<Seen*>(data);
+  Fl_Window* window = Fl::first_window();
+  while (window && !Find<Fl_File_Browser>(window)) {
+    window = Fl::next_window(window);
+  }
+  if (!window) return Fl::repeat_timeout(0.05, ReadFltkChooser, data);
+  auto* choice = Find<Fl_Choice>(window);
+  auto* list = Find<Fl_File_Browser>(window);
+  auto* cancel = Find<Fl_Button>(window, fl_cancel);
+  seen.opened = choice && cancel;
+  if (!seen.opened) return window->hide();
+  for (int i = 0; i < choice->size(); ++i) {
+    if (const char* label = choice->text(i)) seen.labels.push_back(label);
+  }
+  // The last entry, "Custom Filter", asks for a pattern in a box.
+  for (std::size_t i = 0; i + 1 < seen.labels.size(); ++i) {
+    choice->value(static_cast<int>(i));
+    choice->do_callback();
+    Names names;
+    for (int line = 1; line <= list->size(); ++line) {
+      const std::string name = list->text(line);
+      if (name.back() != '/') names.push_back(name);  // "../"
+    }
+    seen.List(names);
+  }
+  cancel->do_callback();
+}
+
+// The GTK chooser, through the GTK functions FLTK loaded (globally) to run
+// it; a GLib timer reads it from inside the chooser's own loop.
+
+struct GList {
+  void* data;
+  GList* next;
+  GList* prev;
+};
+struct GSList {
+  void* data;
+  GSList* next;
+};
+struct GtkFileFilterInfo {
+  int contains;  // which of the following are set
+  const char* filename;
+  const char* uri;
+  const char* display_name;
+  const char* mime_type;
+};
+
+template <typename Function>
+Function* Symbol(const char* name) {
+  return reinterpret_cast<Function*>(::dlsym(RTLD_DEFAULT, name));
+}
+
+struct Gtk {
+  using Type = unsigned long;
+  unsigned (*timeout_add)(unsigned, int (*)(void*), void*) =
+      Symbol<unsigned(unsigned, int (*)(void*), void*)>("g_timeout_add");
+  GList* (*toplevels)() = Symbol<GList*()>("gtk_window_list_toplevels");
+  void (*free_list)(GList*) = Symbol<void(GList*)>("g_list_free");
+  void (*free_slist)(GSList*) = Symbol<void(GSList*)>("g_slist_free");
+  Type (*chooser_type)() = Symbol<Type()>("gtk_file_chooser_get_type");
+  int (*is_a)(void*, Type) =
+      Symbol<int(void*, Type)>("g_type_check_instance_is_a");
+  int (*mapped)(void*) = Symbol<int(void*)>("gtk_widget_get_mapped");
+  GSList* (*filters)(void*) =
+      Symbol<GSList*(void*)>("gtk_file_chooser_list_filters");
+  const char* (*name)(void*) =
+      Symbol<const char*(void*)>("gtk_file_filter_get_name");
+  int (*passes)(void*, const GtkFileFilterInfo*) =
+      Symbol<int(void*, const GtkFileFilterInfo*)>("gtk_file_filter_filter");
+  void (*respond)(void*, int) = Symbol<void(void*, int)>("gtk_dialog_response");
+  bool loaded = timeout_add && toplevels && free_list && free_slist &&
+                chooser_type && is_a && mapped && filters && name && passes &&
+                respond;
+};
+
+struct GtkReader {
+  Gtk gtk;
+  Seen seen;
+};
+
+void ReadGtkFilters(const Gtk& gtk, void* dialog, Seen& seen) {
+  seen.opened = true;
+  GSList* filters = gtk.filters(dialog);
+  for (GSList* at = filters; at; at = at->next) {
+    seen.labels.emplace_back(gtk.name(at->data));
+    Names names;
+    for (const auto& name : kFolder) {
+      const std::string path = seen.folder + "/" + name;
+      const GtkFileFilterInfo info = {1 | 4,  // filename, display name
+                                      path.c_str(), nullptr, name.c_str(),
+                                      nullptr};
+      if (gtk.passes(at->data, &info)) names.push_back(name);
+    }
+    seen.List(names);
+  }
+  gtk.free_slist(filters);
+}
+
+int ReadGtkChooser(void* data) {
+  auto& reader = *static_cast<GtkReader*>(data);
+  const Gtk& gtk = reader.gtk;
+  void* dialog = nullptr;
+  GList* windows = gtk.toplevels();
+  for (GList* at = windows; at; at = at->next) {
+    if (gtk.is_a(at->data, gtk.chooser_type()) && gtk.mapped(at->data)) {
+      dialog = at->data;
+    }
+  }
+  gtk.free_list(windows);
+  if (dialog && !reader.seen.opened) ReadGtkFilters(gtk, dialog, reader.seen);
+  // FLTK waits for the dialog in a loop of its own and listens for the
+  // answer only after it, so an early answer is lost: answer every tick.
+  if (dialog) gtk.respond(dialog, -6);  // GTK_RESPONSE_CANCEL
+  return 1;  // call again
+}
+
+enum class Chooser { kFltk, kGtk };
+constexpr int kNoGtk = 3;
+
+Seen OpenChooser(Chooser chooser, const std::string& folder) {
+  if (chooser == Chooser::kFltk) {
+    Seen seen;
+    Fl::option(Fl::OPTION_FNFC_USES_GTK, false);
+    Fl::add_timeout(0.0, ReadFltkChooser, &seen);
+    EXPECT_EQ(1, ShowChooser(folder)) << "cancelled";
+    return seen;
+  }
+  // Constructing a chooser has FLTK look for the GTK libraries.
+  { Fl_Native_File_Chooser probe; }
+  GtkReader reader;
+  reader.seen.folder = folder;
+  if (!reader.gtk.loaded) return reader.seen;
+  reader.gtk.timeout_add(50, ReadGtkChooser, &reader);
+  EXPECT_EQ(1, ShowChooser(folder)) << "cancelled";
+  return reader.seen;
+}
+
+/// In the child process: opens `chooser` on a folder of kFolder, checks
+/// what it shows and exits 0 when all holds, kNoGtk when there is no GTK.
+[[noreturn]] void OpenAndCheck(Chooser chooser) {
+  // A chooser nobody closes would hold the test up forever.
+  ::alarm(60);
+  int code = kNoGtk;
+  {
+    testing::ScopedTempDir dir;
+    for (const auto& name : kFolder) testing::WriteFile(dir.File(name), {});
+    const Seen seen = OpenChooser(chooser, dir.Path());
+    if (seen.opened) {
+      // One clean label, as on Windows; FLTK adds its own "All Files (*)".
+      Names labels = {"X3F Files (*.X3F)", "All Files (*)"};
+      if (chooser == Chooser::kFltk) labels.push_back("Custom Filter");
+      EXPECT_EQ(labels, seen.labels);
+      const std::vector<Names> listed = {kX3fFiles, kFolder};
+      EXPECT_EQ(listed, seen.listed) << "X3F in any case, then every file";
+      code = ::testing::Test::HasFailure() ? 1 : 0;
+      if (code != 0) std::fputs(seen.Describe().c_str(), stderr);
+    }
+  }
+  std::fflush(stdout);
+  ::_exit(code);
+}
+
+class ChooserInOwnProcess : public ::testing::Test {
+ protected:
+  ChooserInOwnProcess() { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+};
+
+TEST_F(ChooserInOwnProcess, FltkChooserShowsOneLabelAndMatchesAnyCase) {
+  EXPECT_EXIT(OpenAndCheck(Chooser::kFltk), ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(ChooserInOwnProcess, GtkChooserShowsOneLabelAndMatchesAnyCase) {
+  int code = -1;
+  EXPECT_EXIT(
+      OpenAndCheck(Chooser::kGtk),
+      [&code](int status) {
+        code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return code == 0 || code == kNoGtk;
+      },
+      "");
+  if (code == kNoGtk) {
+    GTEST_SKIP() << "no GTK libraries here: FLTK uses its own chooser";
   }
 }
 

@@ -19,6 +19,7 @@
 #include "tests/test_util.h"
 #include "ui/fltk/MainUnit.h"
 #include "ui/shared/main_form_layout.h"
+#include "ui/shared/main_form_texts.h"
 
 namespace velkrane {
 namespace {

@@ -2,34 +2,26 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/shared/main_form_layout.h"
+#include <vector>
+
+#include "ui/shared/main_form_texts.h"
 
 namespace velkrane {
 namespace {
-
-TEST(ChooserFilter, PatternsMatchInAnyCase) {
-  const struct {
-    const char* pattern;
-    const char* want;
-  } cases[] = {
-      {"*.X3F", "*.[Xx]3[Ff]"},
-      {"*.x3f", "*.[Xx]3[Ff]"},
-      {"*", "*"},
-      {"*.[ab]", "*.[ab]"},  // a set already written stays as it is
-      {"", ""},
-  };
-  for (const auto& c : cases) EXPECT_EQ(c.want, AnyCasePattern(c.pattern)) << c.pattern;
-}
 
 TEST(ChooserFilter, WindowsFilterBecomesChooserLines) {
   const struct {
     std::vector<FilterEntry> entries;
     const char* want;
   } cases[] = {
+      // FLTK adds "(*.X3F)" to the name, and an "All Files (*)" of its own.
       {{{"X3F Files (*.X3F)", "*.X3F"}, {"All Files (*.*)", "*.*"}},
-       "X3F Files (*.X3F)\t*.[Xx]3[Ff]\nAll Files (*.*)\t*"},
-      {{{"Raw", "*.X3F;*.DNG"}}, "Raw\t{*.[Xx]3[Ff],*.[Dd][Nn][Gg]}"},
-      {{{"Empty", ""}}, "Empty\t*"},
+       "X3F Files \t*.X3F"},
+      {{{"Raw", "*.X3F;*.DNG"}, {"Text  (*.txt)", "*.txt"}},
+       "Raw \t{*.X3F,*.DNG}\nText \t*.txt"},
+      {{{"Any (*.X3F;*.*)", "*.X3F;*.*"}, {"Everything", "*"}}, ""},
+      {{{"Empty", ""}}, ""},
+      {{{"(*.X3F)", "*.X3F"}}, "\t*.X3F"},
       {{}, ""},
   };
   for (const auto& c : cases) EXPECT_EQ(c.want, ChooserFilter(c.entries));

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+
+#include "ui/shared/main_form_texts.h"
+
 namespace velkrane {
 namespace {
 
@@ -28,12 +32,11 @@ TEST(MainFormLayout, ErrorBoxPeriodRule) {
 }
 
 TEST(MainFormLayout, OpenFilterEntries) {
-  const auto entries = OpenFilterEntries();
-  ASSERT_EQ(2u, entries.size());
-  EXPECT_EQ("X3F Files (*.X3F)", entries[0].description);
-  EXPECT_EQ("*.X3F", entries[0].pattern);
-  EXPECT_EQ("All Files (*.*)", entries[1].description);
-  EXPECT_EQ("*.*", entries[1].pattern);
+  ASSERT_EQ(2u, std::size(kOpenFilter));
+  EXPECT_EQ("X3F Files (*.X3F)", kOpenFilter[0].description);
+  EXPECT_EQ("*.X3F", kOpenFilter[0].pattern);
+  EXPECT_EQ("All Files (*.*)", kOpenFilter[1].description);
+  EXPECT_EQ("*.*", kOpenFilter[1].pattern);
 }
 
 TEST(MainFormLayout, ControlsFitTheClientArea) {

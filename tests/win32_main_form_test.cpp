@@ -18,6 +18,7 @@
 #include "tests/test_util.h"
 #include "tests/win32_test_util.h"
 #include "ui/shared/main_form_layout.h"
+#include "ui/shared/main_form_texts.h"
 #include "ui/win32/MainUnit.h"
 
 namespace velkrane {

@@ -8,6 +8,7 @@
 #include "ui/fltk/font_fallback.h"
 #include "ui/fltk/icons.h"
 #include "ui/shared/main_form_layout.h"
+#include "ui/shared/main_form_texts.h"
 
 namespace velkrane {
 
@@ -58,7 +59,9 @@ StatusBar::StatusBar(int x, int y, int w, int h) : Fl_Group(x, y, w, h) {
 
 TMainForm::TMainForm(MainFormDialogs& dialogs)
     : Fl_Double_Window(kClientWidth, kClientHeight, kAppTitle),
-      dialogs_(dialogs) {
+      dialogs_(dialogs),
+      runs_([this] { hide(); },
+            [this](const std::string& text) { dialogs_.ShowError(text); }) {
   // Children join the window in tab order: Decode first, then the list,
   // Select, Clear and the header.
   Button1 = Place<Fl_Button>(kButton1);
@@ -76,7 +79,7 @@ TMainForm::TMainForm(MainFormDialogs& dialogs)
   Image1 = new Fl_Box(kPanel1.left + kImage1.left, kPanel1.top + kImage1.top,
                       header_image_->w(), header_image_->h());
   Image1->image(header_image_.get());
-  L1 = HeaderLabel(kPanel1.left + kL1Left, kPanel1.top + kL1Top, "");
+  L1 = HeaderLabel(kPanel1.left + kL1Left, kPanel1.top + kL1Top, HeaderText());
   Label2 = HeaderLabel(kPanel1.left + kLabel2Left, kPanel1.top + kLabel2Top,
                        kNoticeText);
   Panel1->end();
@@ -109,13 +112,8 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::FormCreate() {
-  const std::string header = HeaderText();
-  int width = 0, height = 0;
-  L1->Measure(header, 0, width, height);
-  L1->size(width, kLabelHeight);
-  L1->SetText(header);
   SBar->SetText(kStatusPanel, ContactText());
-  SBar->SetText(kStatusPanel + 1, WebText());
+  SBar->SetText(kWebPanel, WebText());
 }
 
 int TMainForm::EntryCount() const { return LBMain->size(); }
@@ -133,21 +131,10 @@ void TMainForm::SetStatusText(const std::string& text) {
 void TMainForm::ProcessMessages() { Fl::check(); }
 
 void TMainForm::ShowMessage(const std::string& text) {
-  // The window was closed during the run: the program is on its way out.
-  if (close_pending_) return;
   dialogs_.ShowMessage(text);
 }
 
-void TMainForm::Button1Click() {
-  ++run_depth_;
-  struct EndOfRun {
-    TMainForm& form;
-    ~EndOfRun() {
-      if (--form.run_depth_ == 0 && form.close_pending_) form.hide();
-    }
-  } end_of_run{*this};
-  RunBatch(*this);
-}
+void TMainForm::Button1Click() { runs_.Decode(*this); }
 
 void TMainForm::Button2Click() {
   const auto chosen = dialogs_.ChooseFiles();
@@ -162,7 +149,7 @@ void TMainForm::Guarded(Handler handler) noexcept {
   try {
     (this->*handler)();
   } catch (const std::exception& e) {
-    if (!close_pending_) dialogs_.ShowError(ErrorBoxText(e.what()));
+    runs_.ShowError(e.what());
   }
 }
 
@@ -177,11 +164,7 @@ void TMainForm::OnClose(Fl_Widget* window, void*) {
   auto* self = static_cast<TMainForm*>(window);
   // Esc would close the window; only the title bar's close button does.
   if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
-  if (self->run_depth_ > 0) {
-    self->close_pending_ = true;
-    return;
-  }
-  self->hide();
+  if (self->runs_.AskToClose()) self->hide();
 }
 
 }  // namespace velkrane

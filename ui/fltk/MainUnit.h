@@ -16,6 +16,7 @@
 
 #include "batch/batch_run.h"
 #include "ui/fltk/main_form_dialogs.h"
+#include "ui/shared/decode_runs.h"
 #include "ui/fltk/text_box.h"
 
 namespace velkrane {
@@ -87,10 +88,7 @@ class TMainForm : public Fl_Double_Window, public BatchWindow {
   MainFormDialogs& dialogs_;
   std::unique_ptr<Fl_Image> header_image_;
   std::vector<std::unique_ptr<Fl_RGB_Image>> program_icons_;
-  /// Nesting depth of Decode runs; a second press runs inside the first.
-  int run_depth_ = 0;
-  /// The window was closed during a run: finish it quietly, then go.
-  bool close_pending_ = false;
+  DecodeRuns runs_;
 };
 
 }  // namespace velkrane

@@ -3,7 +3,7 @@
 
 #include "ui/fltk/MainUnit.h"
 #include "ui/fltk/look.h"
-#include "ui/shared/main_form_layout.h"
+#include "ui/shared/main_form_texts.h"
 
 int main() {
   Fl_Window::default_xclass(velkrane::kAppTitle);

@@ -1,10 +1,12 @@
+#include <iterator>
+
 #include <FL/Fl_Native_File_Chooser.H>
 
 #include "fileio/error.h"
 #include "ui/fltk/main_form_dialogs.h"
 #include "ui/fltk/message_box.h"
 #include "ui/shared/chooser_filter.h"
-#include "ui/shared/main_form_layout.h"
+#include "ui/shared/main_form_texts.h"
 
 namespace velkrane {
 
@@ -16,7 +18,8 @@ const char kChooserFailed[] = "The file dialog could not be opened";
 
 std::optional<std::vector<std::string>> FltkDialogs::ChooseFiles() {
   Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_MULTI_FILE);
-  const std::string filter = ChooserFilter(OpenFilterEntries());
+  const std::string filter =
+      ChooserFilter({std::begin(kOpenFilter), std::end(kOpenFilter)});
   chooser.filter(filter.c_str());
   chooser.filter_value(0);
   switch (chooser.show()) {

@@ -10,7 +10,7 @@
 
 #include "ui/fltk/icons.h"
 #include "ui/fltk/text_box.h"
-#include "ui/shared/main_form_layout.h"
+#include "ui/shared/main_form_texts.h"
 
 namespace velkrane {
 

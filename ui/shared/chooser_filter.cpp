@@ -1,44 +1,28 @@
 #include "ui/shared/chooser_filter.h"
 
-#include <cctype>
-
 namespace velkrane {
-
-std::string AnyCasePattern(const std::string& pattern) {
-  std::string any_case;
-  bool in_bracket = false;
-  for (const char c : pattern) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '[') in_bracket = true;
-    if (c == ']') in_bracket = false;
-    // A set the pattern already spells out is left as written.
-    if (std::isalpha(u) && !in_bracket) {
-      any_case += '[';
-      any_case += static_cast<char>(std::toupper(u));
-      any_case += static_cast<char>(std::tolower(u));
-      any_case += ']';
-    } else {
-      any_case += c;
-    }
-  }
-  return any_case;
-}
 
 namespace {
 
-std::string ChooserPattern(const std::string& windows_patterns) {
+const char kEveryFile[] = "*";
+
+/// A Windows pattern list in FLTK's syntax: "*.a;*.b" -> "{*.a,*.b}".
+std::string ChooserPattern(std::string_view windows_patterns) {
   std::vector<std::string> parts;
-  std::string::size_type at = 0;
+  std::string_view::size_type at = 0;
   for (;;) {
     const auto semicolon = windows_patterns.find(';', at);
-    std::string part = windows_patterns.substr(
-        at, semicolon == std::string::npos ? std::string::npos : semicolon - at);
-    if (part == "*.*") part = "*";
-    if (!part.empty()) parts.push_back(AnyCasePattern(part));
-    if (semicolon == std::string::npos) break;
+    std::string part(windows_patterns.substr(
+        at, semicolon == std::string_view::npos ? std::string_view::npos
+                                                : semicolon - at));
+    // On Windows "*.*" also matches names without a dot.
+    if (part == "*.*") part = kEveryFile;
+    if (part == kEveryFile) return kEveryFile;
+    if (!part.empty()) parts.push_back(part);
+    if (semicolon == std::string_view::npos) break;
     at = semicolon + 1;
   }
-  if (parts.empty()) return "*";
+  if (parts.empty()) return kEveryFile;
   if (parts.size() == 1) return parts.front();
   std::string joined = "{";
   for (std::size_t i = 0; i < parts.size(); ++i) {
@@ -48,13 +32,23 @@ std::string ChooserPattern(const std::string& windows_patterns) {
   return joined + "}";
 }
 
+/// The description without its "(pattern)" part, ending in the space that
+/// FLTK's "(pattern)" follows.
+std::string ChooserName(std::string_view description) {
+  std::string name(description.substr(0, description.find('(')));
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  return name.empty() ? name : name + ' ';
+}
+
 }  // namespace
 
 std::string ChooserFilter(const std::vector<FilterEntry>& entries) {
   std::string filter;
   for (const auto& entry : entries) {
+    const std::string pattern = ChooserPattern(entry.pattern);
+    if (pattern == kEveryFile) continue;
     if (!filter.empty()) filter += '\n';
-    filter += entry.description + '\t' + ChooserPattern(entry.pattern);
+    filter += ChooserName(entry.description) + '\t' + pattern;
   }
   return filter;
 }

@@ -5,17 +5,17 @@
 #include <string>
 #include <vector>
 
-#include "ui/shared/main_form_layout.h"
+#include "ui/shared/main_form_texts.h"
 
 namespace velkrane {
 
-/// `pattern` with every letter turned into a bracket of both cases, so
-/// "*.X3F" also matches "photo.x3f": "*.[Xx]3[Ff]".
-std::string AnyCasePattern(const std::string& pattern);
-
-/// "Description\tpattern" lines joined by '\n'. Windows' "*.*" becomes "*"
-/// (it matches names without a dot there too), "a;b" becomes "{a,b}", and
-/// letters match in any case, as they do on Windows.
+/// "name\tpattern" lines joined by '\n', for Fl_Native_File_Chooser::filter.
+/// FLTK shows each entry as name + "(" + pattern + ")" and both its choosers
+/// read the pattern back from the first parenthesis, so the name is the
+/// description up to its own "(", which keeps the label as Windows shows it:
+/// "X3F Files (*.X3F)". FLTK's matcher ignores letter case, as Windows does.
+/// Windows' "*.*" means every file; such an entry is left out, since both
+/// choosers add their own "All Files (*)". "a;b" becomes "{a,b}".
 std::string ChooserFilter(const std::vector<FilterEntry>& entries);
 
 }  // namespace velkrane

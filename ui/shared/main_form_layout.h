@@ -1,28 +1,10 @@
 #pragma once
 
-// Everything about the main window that needs no toolkit: its texts, the
-// position and size of every control, and the rules for the message boxes.
-// Both front ends build from this, and the Linux tests check it.
-
-#include <string>
-#include <vector>
+// Where every control of the main window sits, in the 96-dpi pixels the
+// window is drawn for. Both front ends build from this, and the Linux tests
+// check it; the texts are in main_form_texts.h.
 
 namespace velkrane {
-
-extern const char kAppTitle[];          // caption and message-box title
-extern const char kHeaderFormat[];      // "%s - Velkrane - %s"
-extern const char kHeaderFirstWord[];
-extern const char kHeaderSecondWord[];
-extern const char kContactFormat[];     // "Contact %s"
-extern const char kWebFormat[];         // "Web %s"
-extern const char kSupportAddress[];
-extern const char kWebAddress[];
-extern const char kNoticeText[];        // Label2
-extern const char kSelectText[];
-extern const char kClearText[];
-extern const char kDecodeText[];
-/// The open-file dialog's filter: pairs of "description|pattern".
-extern const char kOpenFilter[];
 
 struct Rect {
   int left, top, width, height;
@@ -49,26 +31,9 @@ constexpr Rect kButton1 = {424, 112, 75, 25};  // Decode
 constexpr Rect kSBar = {0, 388, 506, 19};
 /// Right edges of the status-bar panels; the last one runs to the bar's end.
 constexpr int kStatusPanelEdges[] = {50, 250, -1};
-/// The panel that shows progress.
+/// The panel that shows progress; it starts with the contact address.
 constexpr int kStatusPanel = 1;
-
-/// "Morlisk - Velkrane - Quendar".
-std::string HeaderText();
-/// "Contact <address>".
-std::string ContactText();
-/// "Web <address>".
-std::string WebText();
-
-/// The general error box's text: a period is appended when the message's
-/// last character sorts above '.', so ")" or "!" get none.
-std::string ErrorBoxText(const std::string& message);
-
-/// One entry of a dialog filter: what the user reads and the patterns.
-struct FilterEntry {
-  std::string description;
-  std::string pattern;
-};
-/// kOpenFilter split into its entries.
-std::vector<FilterEntry> OpenFilterEntries();
+/// The panel with the web address.
+constexpr int kWebPanel = 2;
 
 }  // namespace velkrane

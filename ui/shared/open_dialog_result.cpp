@@ -1,12 +1,12 @@
 #include "ui/shared/open_dialog_result.h"
 
-#include "ui/shared/main_form_layout.h"
+#include "ui/shared/main_form_texts.h"
 
 namespace velkrane {
 
 std::string NullSeparatedFilter() {
   std::string filter;
-  for (const FilterEntry& entry : OpenFilterEntries()) {
+  for (const FilterEntry& entry : kOpenFilter) {
     filter += entry.description;
     filter += '\0';
     filter += entry.pattern;

@@ -2,9 +2,7 @@
 
 #include <windows.h>
 
-#include <cderr.h>
 #include <commctrl.h>
-#include <commdlg.h>
 
 #include <algorithm>
 #include <exception>
@@ -12,8 +10,8 @@
 
 #include "fileio/error.h"
 #include "fileio/win32_text.h"
-#include "ui/shared/main_form_layout.h"
-#include "ui/shared/open_dialog_result.h"
+#include "ui/shared/main_form_texts.h"
+#include "ui/shared/ui_font.h"
 #include "ui/win32/resource.h"
 
 namespace velkrane {
@@ -25,15 +23,12 @@ const wchar_t kPanelClass[] = L"VelkranePanel";
 const char kCreateWindowFailed[] = "Cannot create the main window: ";
 const char kCreateControlFailed[] =
     "Cannot create a control of the main window: ";
-const char kOpenDialogFailed[] = "The open-file dialog failed with code ";
 const char kListFailed[] = "Cannot add a file to the list.";
 const char kUnknownError[] = "Unknown error";
 
-// Room behind the open-file dialog's buffer for a dialog that overruns it.
-constexpr std::size_t kOverrunGuardChars = 16 * kOpenBufferChars;
-
-// Tahoma 8 point at the 96 dots per inch the layout is drawn for.
-constexpr int kFontHeight = -11;
+// Tahoma 8 point at the 96 dots per inch the layout is drawn for; negative,
+// so the height is the characters' and not the cell's.
+constexpr int kFontHeight = -kUiFontPixels;
 
 std::string LastErrorText() { return SystemMessage(::GetLastError()); }
 
@@ -62,37 +57,23 @@ class FontDC {
 
 }  // namespace
 
-std::optional<std::vector<std::string>> RunOpenDialog(HWND owner) {
-  const std::wstring filter = Widen(NullSeparatedFilter());
-  // Wine's dialog copies a multi-selection past nMaxFile instead of refusing
-  // it; the guard keeps such a copy inside our buffer, and a result that is
-  // not ended within nMaxFile is refused below, as Windows refuses it.
-  std::vector<wchar_t> buffer(kOpenBufferChars + kOverrunGuardChars, L'\0');
-  OPENFILENAMEW dialog = {};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = owner;
-  dialog.lpstrFilter = filter.c_str();
-  dialog.nFilterIndex = 1;
-  dialog.lpstrFile = buffer.data();
-  dialog.nMaxFile = kOpenBufferChars;
-  dialog.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST |
-                 OFN_HIDEREADONLY | OFN_ENABLESIZING;
-  if (!::GetOpenFileNameW(&dialog)) {
-    const DWORD error = ::CommDlgExtendedError();
-    // A cancel and a selection too long for the buffer both keep the list.
-    if (error == 0 || error == FNERR_BUFFERTOOSMALL) return std::nullopt;
-    throw Error(kOpenDialogFailed + std::to_string(error));
-  }
-  const auto wide = SplitOpenDialogResult(buffer.data(), kOpenBufferChars);
-  if (wide.empty()) return std::nullopt;
-  std::vector<std::string> paths;
-  paths.reserve(wide.size());
-  for (const auto& path : wide) paths.push_back(Narrow(path));
-  return paths;
+void ShowBox(HWND owner, const std::string& text, UINT icon) {
+  ::MessageBoxW(owner, Widen(text).c_str(), Widen(kAppTitle).c_str(),
+                MB_OK | icon);
 }
 
 TMainForm::TMainForm(HINSTANCE instance, OpenDialogFunction open_dialog)
-    : instance_(instance), open_dialog_(std::move(open_dialog)) {
+    : instance_(instance),
+      open_dialog_(std::move(open_dialog)),
+      // Posted, not destroyed at once: the run ends inside this window's own
+      // WM_COMMAND.
+      runs_(
+          [this] {
+            if (hwnd_) ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+          },
+          [this](const std::string& text) {
+            ShowBox(hwnd_, text, MB_ICONSTOP);
+          }) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
   ::InitCommonControlsEx(&controls);
   RegisterClasses(instance_);
@@ -181,13 +162,13 @@ LRESULT CALLBACK TMainForm::WindowProc(HWND hwnd, UINT message, WPARAM wparam,
       form->create_error_ = e.what();
       return -1;
     }
-    form->ShowError(e.what());
+    form->runs_.ShowError(e.what());
   } catch (...) {
     if (message == WM_CREATE) {
       form->create_error_ = kUnknownError;
       return -1;
     }
-    form->ShowError(kUnknownError);
+    form->runs_.ShowError(kUnknownError);
   }
   return 0;
 }
@@ -238,12 +219,8 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       }
       break;
     case WM_CLOSE:
-      // A run goes on to its last file; the window closes after it.
-      if (run_depth_ > 0) {
-        close_requested_ = true;
-        return 0;
-      }
-      ::DestroyWindow(hwnd_);
+      // During a run the close waits for its end.
+      if (runs_.AskToClose()) ::DestroyWindow(hwnd_);
       return 0;
     case WM_DESTROY:
       ::PostQuitMessage(0);
@@ -260,12 +237,12 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 
 HWND TMainForm::CreateControl(HWND parent, const wchar_t* window_class,
                               const std::string& text, DWORD style,
-                              DWORD ex_style, int left, int top, int width,
-                              int height, int id) {
+                              DWORD ex_style, const Rect& place, int id) {
   const HWND control = ::CreateWindowExW(
       ex_style, window_class, Widen(text).c_str(),
-      WS_CHILD | WS_VISIBLE | style, left, top, width, height, parent,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+      WS_CHILD | WS_VISIBLE | style, place.left, place.top, place.width,
+      place.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+      instance_, nullptr);
   if (!control) throw Error(kCreateControlFailed + LastErrorText());
   ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()),
                  FALSE);
@@ -274,63 +251,49 @@ HWND TMainForm::CreateControl(HWND parent, const wchar_t* window_class,
 
 HWND TMainForm::CreateLabel(const std::string& text, int left, int top,
                             int id) {
-  const HWND label =
-      CreateControl(panel1_, L"STATIC", text, SS_LEFT | SS_NOPREFIX, 0, left,
-                    top, 0, kLabelHeight, id);
-  SizeLabelToText(label, text);
-  return label;
-}
-
-void TMainForm::SizeLabelToText(HWND label, const std::string& text) {
   const std::wstring wide = Widen(text);
   SIZE extent = {0, 0};
   {
-    FontDC dc(label, font_.get());
+    FontDC dc(panel1_, font_.get());
     if (dc.get()) {
       ::GetTextExtentPoint32W(dc.get(), wide.c_str(),
                               static_cast<int>(wide.size()), &extent);
     }
   }
-  ::SetWindowPos(label, nullptr, 0, 0, extent.cx, kLabelHeight,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return CreateControl(panel1_, L"STATIC", text, SS_LEFT | SS_NOPREFIX, 0,
+                       {left, top, static_cast<int>(extent.cx), kLabelHeight},
+                       id);
 }
 
 void TMainForm::CreateControls() {
   // Creation order is the tab order: Decode, the list, Select, Clear, panel.
   CreateControl(hwnd_, L"BUTTON", kDecodeText, WS_TABSTOP | BS_PUSHBUTTON, 0,
-                kButton1.left, kButton1.top, kButton1.width, kButton1.height,
-                kButton1Id);
+                kButton1, kButton1Id);
   lb_main_ =
       CreateControl(hwnd_, L"LISTBOX", "",
                     WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-                    WS_EX_CLIENTEDGE, kLBMain.left, kLBMain.top, kLBMain.width,
-                    kLBMain.height, kLBMainId);
+                    WS_EX_CLIENTEDGE, kLBMain, kLBMainId);
   // WM_SETFONT set the item height from the font; the layout wants 13.
   ::SendMessageW(lb_main_, LB_SETITEMHEIGHT, 0, kListItemHeight);
   CreateControl(hwnd_, L"BUTTON", kSelectText, WS_TABSTOP | BS_PUSHBUTTON, 0,
-                kButton2.left, kButton2.top, kButton2.width, kButton2.height,
-                kButton2Id);
+                kButton2, kButton2Id);
   CreateControl(hwnd_, L"BUTTON", kClearText, WS_TABSTOP | BS_PUSHBUTTON, 0,
-                kButton3.left, kButton3.top, kButton3.width, kButton3.height,
-                kButton3Id);
+                kButton3, kButton3Id);
 
-  panel1_ =
-      CreateControl(hwnd_, kPanelClass, "", WS_CLIPSIBLINGS, 0, kPanel1.left,
-                    kPanel1.top, kPanel1.width, kPanel1.height, kPanel1Id);
+  panel1_ = CreateControl(hwnd_, kPanelClass, "", WS_CLIPSIBLINGS, 0, kPanel1,
+                          kPanel1Id);
   const HWND image =
-      CreateControl(panel1_, L"STATIC", "", SS_ICON, 0, kImage1.left,
-                    kImage1.top, kImage1.width, kImage1.height, kImage1Id);
+      CreateControl(panel1_, L"STATIC", "", SS_ICON, 0, kImage1, kImage1Id);
   ::SendMessageW(image, STM_SETICON,
                  reinterpret_cast<WPARAM>(header_icon_.get()), 0);
   ::SetWindowPos(image, nullptr, kImage1.left, kImage1.top, kImage1.width,
                  kImage1.height, SWP_NOZORDER | SWP_NOACTIVATE);
-  CreateLabel("", kL1Left, kL1Top, kL1Id);
+  CreateLabel(HeaderText(), kL1Left, kL1Top, kL1Id);
   CreateLabel(kNoticeText, kLabel2Left, kLabel2Top, kLabel2Id);
 
   // Placed by us, not docked by the control, so it keeps the table's size.
   sbar_ = CreateControl(hwnd_, STATUSCLASSNAMEW, "",
-                        CCS_NOPARENTALIGN | CCS_NORESIZE, 0, kSBar.left,
-                        kSBar.top, kSBar.width, kSBar.height, kSBarId);
+                        CCS_NOPARENTALIGN | CCS_NORESIZE, 0, kSBar, kSBarId);
   int edges[std::size(kStatusPanelEdges)];
   std::copy(std::begin(kStatusPanelEdges), std::end(kStatusPanelEdges), edges);
   ::SendMessageW(sbar_, SB_SETPARTS, std::size(edges),
@@ -338,29 +301,12 @@ void TMainForm::CreateControls() {
 }
 
 void TMainForm::FormCreate() {
-  const HWND title = ::GetDlgItem(panel1_, kL1Id);
-  const std::string header = HeaderText();
-  ::SetWindowTextW(title, Widen(header).c_str());
-  SizeLabelToText(title, header);
   SetStatusText(ContactText());
-  ::SendMessageW(sbar_, SB_SETTEXTW, 2,
+  ::SendMessageW(sbar_, SB_SETTEXTW, kWebPanel,
                  reinterpret_cast<LPARAM>(Widen(WebText()).c_str()));
 }
 
-void TMainForm::Button1Click() {
-  // The close that came in during the run is carried out once the outermost
-  // run is over, whether it ended normally or by an error.
-  struct RunScope {
-    TMainForm& form;
-    explicit RunScope(TMainForm& f) : form(f) { ++form.run_depth_; }
-    ~RunScope() {
-      if (--form.run_depth_ == 0 && form.close_requested_ && form.hwnd_) {
-        ::PostMessageW(form.hwnd_, WM_CLOSE, 0, 0);
-      }
-    }
-  } scope(*this);
-  RunBatch(*this);
-}
+void TMainForm::Button1Click() { runs_.Decode(*this); }
 
 void TMainForm::Button2Click() {
   const auto paths = open_dialog_(hwnd_);
@@ -399,6 +345,12 @@ void TMainForm::SetStatusText(const std::string& text) {
                  reinterpret_cast<LPARAM>(Widen(text).c_str()));
 }
 
+void TMainForm::Dispatch(MSG& message) {
+  if (hwnd_ && ::IsDialogMessageW(hwnd_, &message)) return;
+  ::TranslateMessage(&message);
+  ::DispatchMessageW(&message);
+}
+
 void TMainForm::ProcessMessages() {
   MSG message;
   while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -407,37 +359,19 @@ void TMainForm::ProcessMessages() {
       ::PostQuitMessage(static_cast<int>(message.wParam));
       return;
     }
-    if (hwnd_ && ::IsDialogMessageW(hwnd_, &message)) continue;
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
+    Dispatch(message);
   }
 }
 
 void TMainForm::ShowMessage(const std::string& text) {
-  // Closed during the run: the box would close as soon as it opened.
-  if (close_requested_) return;
-  ::MessageBoxW(hwnd_, Widen(text).c_str(), Widen(kAppTitle).c_str(), MB_OK);
-}
-
-void TMainForm::ShowError(const std::string& message) noexcept {
-  if (close_requested_) return;
-  try {
-    ::MessageBoxW(hwnd_, Widen(ErrorBoxText(message)).c_str(),
-                  Widen(kAppTitle).c_str(), MB_OK | MB_ICONSTOP);
-  } catch (...) {
-    // Out of memory for the text: nothing left to show it with.
-  }
+  ShowBox(hwnd_, text, 0);
 }
 
 int TMainForm::Run(int show_command) {
   ::ShowWindow(hwnd_, show_command);
   ::UpdateWindow(hwnd_);
   MSG message;
-  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (hwnd_ && ::IsDialogMessageW(hwnd_, &message)) continue;
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
-  }
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) Dispatch(message);
   return static_cast<int>(message.wParam);
 }
 

@@ -6,14 +6,14 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <type_traits>
-#include <vector>
 
 #include "batch/batch_run.h"
+#include "ui/shared/decode_runs.h"
+#include "ui/shared/main_form_layout.h"
+#include "ui/win32/open_dialog.h"
 
 namespace velkrane {
 
@@ -30,13 +30,9 @@ enum ControlId : int {
   kSBarId,
 };
 
-/// What DOpen hands back: the selected full paths in the dialog's order, or
-/// nothing when the user cancelled or the selection did not fit the buffer.
-using OpenDialogFunction =
-    std::function<std::optional<std::vector<std::string>>(HWND owner)>;
-
-/// DOpen: the system's open-file dialog with our filter and flags.
-std::optional<std::vector<std::string>> RunOpenDialog(HWND owner);
+/// Our message box over `owner`: the program's title above `text`, with
+/// `icon` (0 or one of the MB_ICON flags) and an OK button.
+void ShowBox(HWND owner, const std::string& text, UINT icon);
 
 struct IconDeleter {
   void operator()(HICON icon) const noexcept { ::DestroyIcon(icon); }
@@ -80,13 +76,15 @@ class TMainForm : public BatchWindow {
   static void RegisterClasses(HINSTANCE instance);
 
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  /// One message of either loop: dialog keys (Tab) first, else the usual
+  /// translate and dispatch.
+  void Dispatch(MSG& message);
   HWND CreateControl(HWND parent, const wchar_t* window_class,
                      const std::string& text, DWORD style, DWORD ex_style,
-                     int left, int top, int width, int height, int id);
+                     const Rect& place, int id);
+  /// A header label in Panel1, as wide as its text.
   HWND CreateLabel(const std::string& text, int left, int top, int id);
-  void SizeLabelToText(HWND label, const std::string& text);
   void CreateControls();
-  void ShowError(const std::string& message) noexcept;
 
   void FormCreate();
   void Button1Click();
@@ -101,11 +99,7 @@ class TMainForm : public BatchWindow {
   HWND sbar_ = nullptr;
   FontHandle font_;
   IconHandle header_icon_;
-  /// Decode runs in progress, nested ones included.
-  int run_depth_ = 0;
-  /// The user closed the window during a run: no more boxes, and the window
-  /// goes once the outermost run is over.
-  bool close_requested_ = false;
+  DecodeRuns runs_;
   /// Why WM_CREATE failed, for the constructor to throw.
   std::string create_error_;
 };

@@ -4,8 +4,7 @@
 
 #include <exception>
 
-#include "fileio/win32_text.h"
-#include "ui/shared/main_form_layout.h"
+#include "ui/shared/main_form_texts.h"
 #include "ui/win32/MainUnit.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
@@ -14,9 +13,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     return form.Run(show_command);
   } catch (const std::exception& e) {
     // Only start-up failures get here; the window's own errors stay in it.
-    ::MessageBoxW(
-        nullptr, velkrane::Widen(velkrane::ErrorBoxText(e.what())).c_str(),
-        velkrane::Widen(velkrane::kAppTitle).c_str(), MB_OK | MB_ICONSTOP);
+    velkrane::ShowBox(nullptr, velkrane::ErrorBoxText(e.what()), MB_ICONSTOP);
     return 1;
   }
 }

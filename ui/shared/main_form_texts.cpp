@@ -1,4 +1,4 @@
-#include "ui/shared/main_form_layout.h"
+#include "ui/shared/main_form_texts.h"
 
 #include <cstdio>
 
@@ -17,7 +17,6 @@ const char kNoticeText[] =
 const char kSelectText[] = "Select";
 const char kClearText[] = "Clear";
 const char kDecodeText[] = "Decode";
-const char kOpenFilter[] = "X3F Files (*.X3F)|*.X3F|All Files (*.*)|*.*";
 
 namespace {
 
@@ -48,22 +47,6 @@ std::string ErrorBoxText(const std::string& message) {
     return message + ".";
   }
   return message;
-}
-
-std::vector<FilterEntry> OpenFilterEntries() {
-  std::vector<FilterEntry> entries;
-  const std::string filter = kOpenFilter;
-  std::string::size_type at = 0;
-  while (at < filter.size()) {
-    const auto bar = filter.find('|', at);
-    if (bar == std::string::npos) break;
-    auto end = filter.find('|', bar + 1);
-    if (end == std::string::npos) end = filter.size();
-    entries.push_back({filter.substr(at, bar - at),
-                       filter.substr(bar + 1, end - bar - 1)});
-    at = end + 1;
-  }
-  return entries;
 }
 
 }  // namespace velkrane
