@@ -43,13 +43,6 @@ Bytes SampleBytes(std::size_t size, std::uint64_t seed);
 /// neighbours, so `pos` is the only signature in that stretch.
 void PlantSignature(Bytes& bytes, std::size_t pos);
 
-/// SampleBytes shaped as an X3F that ends at `length`: a "FOVb" header, the
-/// sections a camera writes (CAMF, a thumbnail, the image, the properties)
-/// with their signatures, and the directory listing PROP last, so its one
-/// "PROP" lies 8 bytes before `length`. Junk follows up to `size`. With
-/// `length` 0 only the header is there: no end at all.
-Bytes X3fSampleBytes(std::size_t size, std::size_t length, std::uint64_t seed);
-
 /// How a reference way writes its copy. kDurable as PostProcessFile does: into
 /// a temporary name beside the target, flushed, renamed over the target, and
 /// the folder flushed; any repair that never lets a half-written file carry
@@ -57,6 +50,13 @@ Bytes X3fSampleBytes(std::size_t size, std::size_t length, std::uint64_t seed);
 /// straight into the target, left in the page cache, as Velkrane's copies were
 /// before they were flushed.
 enum class Output { kPlain, kDurable };
+
+/// SampleBytes shaped as an X3F that ends at `length`: a "FOVb" header, the
+/// sections a camera writes (CAMF, a thumbnail, the image, the properties)
+/// with their signatures, and the directory listing PROP last, so its one
+/// "PROP" lies 8 bytes before `length`. Junk follows up to `size`. With
+/// `length` 0 only the header is there: no end at all.
+Bytes X3fSampleBytes(std::size_t size, std::size_t length, std::uint64_t seed);
 
 /// Writes `bytes` to a new file and waits until they are on disk, so that
 /// write-back of the samples cannot overlap a measurement.

@@ -23,10 +23,10 @@
 #include "batch/batch_run.h"
 #include "fileio/error.h"
 #include "fileio/path_parts.h"
-#include "x3f/repair.h"
-#include "x3f/tail_repair.h"
 #include "recording_window.h"
 #include "test_util.h"
+#include "x3f/repair.h"
+#include "x3f/tail_repair.h"
 #include "x3f_sample.h"
 
 namespace velkrane {

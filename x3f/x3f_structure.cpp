@@ -100,8 +100,9 @@ X3fVerdict CheckX3fStructure(const ReadAtFunction& read, std::int64_t length) {
   }
 
   std::vector<unsigned char> entries(count * kEntrySize);
-  if (count != 0)
+  if (count != 0) {
     read(offset + kDirectoryHeadSize, entries.data(), entries.size());
+  }
   for (std::size_t k = 0; k < count; ++k) {
     const unsigned char* entry = entries.data() + k * kEntrySize;
     X3fSection section;
