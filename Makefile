@@ -32,13 +32,13 @@ native:
 	cmake -S . -B $(NATIVE) -DVELKRANE_TESTS=ON -DVELKRANE_BENCH=ON >/dev/null
 	cmake --build $(NATIVE) -j $(JOBS)
 
-# The shipped 32-bit Windows program: dist/Velkrane.exe.
+# The shipped 32-bit Windows programs: dist/Velkrane.exe and dist/velkrane-cli.exe.
 windows:
 	@$(DEPS) windows
 	cmake -S . -B $(WINDOWS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
 	  -DVELKRANE_TESTS=OFF >/dev/null
-	cmake --build $(WINDOWS) -j $(JOBS) --target Velkrane
-	mkdir -p dist && cp $(WINDOWS)/ui/win32/Velkrane.exe dist/
+	cmake --build $(WINDOWS) -j $(JOBS) --target Velkrane velkrane-cli
+	mkdir -p dist && cp $(WINDOWS)/ui/win32/Velkrane.exe $(WINDOWS)/ui/cli/velkrane-cli.exe dist/
 
 # The same tree with the Windows test programs.
 windows-all:

@@ -81,13 +81,15 @@ double SummaryReporter::MedianOf(const std::string& name,
 void SummaryReporter::PrintRatios(std::ostream& out, Clock clock) const {
   out << (clock == kReal
               ? "\nMedians of wall time in ms. ours = PostProcessFile (the "
-                "batch: RunBatch); (a) = whole window in memory, 61,440-byte "
+                "batch: RunBatch; cli: velkrane-cli as a process); (a) = whole "
+                "window in memory, 61,440-byte "
                 "writes; (b) = kernel copy of the output length, no search; "
                 "(a) and (b) put their copies on the disk as ours does "
                 "(temporary, flush, rename, folder flush); (c) = (b) straight "
                 "into the target, left in the page cache.\n"
               : "\nThe same with this process's CPU time (user + system), "
-                "which other programs on a busy machine disturb less.\n");
+                "which other programs on a busy machine disturb less (for the "
+                "cli rows, the program's own is the child_cpu_ms counter).\n");
   char line[160];
   std::snprintf(line, sizeof line, "%-14s %10s %10s %10s %10s %10s %10s %10s\n",
                 "case", "ours", "(a)", "(b)", "(c)", "ours/(b)", "ours/(c)",

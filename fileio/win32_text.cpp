@@ -29,6 +29,16 @@ std::wstring WidePath(const std::string& path) {
   std::wstring wide = Widen(path);
   // Short paths stay as they are, so relative names and "/" keep working.
   if (wide.size() < MAX_PATH - 12) return wide;
+  // The prefix below works on full paths only: a long relative one (a deep
+  // tree under a folder given as "card") is made full first.
+  if (wide.compare(0, 4, L"\\\\?\\") != 0) {
+    const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    std::wstring full(size, L'\0');
+    if (size > 0) {
+      full.resize(::GetFullPathNameW(wide.c_str(), size, &full[0], nullptr));
+      if (!full.empty()) wide = full;
+    }
+  }
   const bool drive = wide.size() > 2 && wide[1] == L':' &&
                      (wide[2] == L'\\' || wide[2] == L'/');
   const bool unc = wide.size() > 2 && wide[0] == L'\\' && wide[1] == L'\\' &&

@@ -1,0 +1,92 @@
+#include <windows.h>
+
+#include <memory>
+#include <stdexcept>
+
+#include "cli_process.h"
+#include "fileio/win32_text.h"
+
+namespace velkrane::testing {
+namespace {
+
+// Longer than any run in the suite takes: a hang fails the test, not the suite.
+constexpr DWORD kRunTimeoutMs = 300000;
+
+struct CloseHandleDeleter {
+  void operator()(HANDLE h) const { ::CloseHandle(h); }
+};
+using Handle = std::unique_ptr<void, CloseHandleDeleter>;
+
+// One argument as the C runtime's parser reads it back: in quotes, with the
+// backslashes before a quote doubled.
+std::wstring Quoted(const std::wstring& arg) {
+  if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
+  std::wstring quoted = L"\"";
+  std::size_t backslashes = 0;
+  for (const wchar_t c : arg) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    quoted.push_back(c);
+  }
+  return quoted.append(backslashes * 2, L'\\') + L"\"";
+}
+
+// An inheritable scratch file that is gone once its last handle closes.
+Handle ScratchFile() {
+  wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  const HANDLE file =
+      ::GetTempPathW(MAX_PATH + 1, folder) && ::GetTempFileNameW(folder, L"cli", 0, name)
+          ? ::CreateFileW(name, GENERIC_READ | GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          &inherit, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr)
+          : INVALID_HANDLE_VALUE;
+  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("no file for the output");
+  return Handle(file);
+}
+
+std::string ReadAll(HANDLE file) {
+  ::SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+  std::string text;
+  char chunk[4096];
+  for (DWORD got = 0; ::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0;) {
+    text.append(chunk, got);
+  }
+  return text;
+}
+
+}  // namespace
+
+CliRun RunCli(const std::vector<std::string>& args) {
+  // The build's path is a POSIX one; under Wine it names the same file on
+  // the current drive.
+  const std::wstring program = Widen(VELKRANE_CLI);
+  std::wstring command = Quoted(program);
+  for (const std::string& arg : args) command += L" " + Quoted(Widen(arg));
+  const Handle out = ScratchFile(), err = ScratchFile();
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = INVALID_HANDLE_VALUE;
+  startup.hStdOutput = out.get();
+  startup.hStdError = err.get();
+  PROCESS_INFORMATION process = {};
+  if (!::CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, TRUE,
+                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
+    throw std::runtime_error("cannot start " + std::string(VELKRANE_CLI));
+  }
+  const Handle child(process.hProcess), thread(process.hThread);
+  if (::WaitForSingleObject(child.get(), kRunTimeoutMs) != WAIT_OBJECT_0) {
+    ::TerminateProcess(child.get(), 255);
+    ::WaitForSingleObject(child.get(), INFINITE);
+  }
+  DWORD status = 0;
+  ::GetExitCodeProcess(child.get(), &status);
+  return {static_cast<int>(status), ReadAll(out.get()), ReadAll(err.get())};
+}
+
+}  // namespace velkrane::testing

@@ -1,0 +1,320 @@
+// velkrane-cli as a user runs it: the real program on real folder trees.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "batch/batch_run.h"
+#include "batch/tree_run.h"
+#include "cli_process.h"
+#include "fileio/file_io.h"
+#include "fileio/folder_list.h"
+#include "fileio/path_parts.h"
+#include "test_util.h"
+#include "x3f/tail_repair.h"
+#include "x3f_sample.h"
+
+namespace velkrane {
+namespace {
+
+using testing::Bytes;
+using testing::CliRun;
+using testing::Filler;
+using testing::Joined;
+using testing::kIma2Last;
+using testing::kPropLast;
+using testing::MakeX3f;
+using testing::Prefix;
+using testing::ReadFile;
+using testing::RunCli;
+using testing::ScopedTempDir;
+using testing::WriteFile;
+using Json = nlohmann::json;
+
+/// Every file and folder below a folder ('/' between names; folders end in
+/// '/'), with each file's size and a hash of its bytes: short to print.
+using Tree = std::map<std::string, std::string>;
+
+std::string Fingerprint(const Bytes& bytes) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const unsigned char b : bytes) hash = (hash ^ b) * 1099511628211ull;
+  return std::to_string(bytes.size()) + " bytes, " + std::to_string(hash);
+}
+
+// With the file layer's listing: the Windows build's C++ library cannot open
+// folders past 260 characters.
+void AddToSnapshot(const std::string& folder, const std::string& prefix, Tree& tree) {
+  for (const FolderEntry& entry : ListFolder(folder)) {
+    const std::string path = WithTrailingSeparator(folder) + entry.name;
+    if (entry.kind == EntryKind::kFolder) {
+      tree[prefix + entry.name + "/"] = "folder";
+      AddToSnapshot(path, prefix + entry.name + "/", tree);
+    } else {
+      tree[prefix + entry.name] = Fingerprint(ReadFile(path));
+    }
+  }
+}
+
+Tree Snapshot(const std::string& folder) {
+  Tree tree;
+  if (KindOf(folder) == EntryKind::kFolder) AddToSnapshot(folder, "", tree);
+  return tree;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+struct Photo {
+  std::string relative;  // below the card, '/' between names
+  Bytes bytes;
+  Bytes copy;       // what the repair keeps; empty when there is no tail
+  Bytes rule_copy;  // what the plain rule keeps
+};
+
+/// A card as recovered: nested folders, both letter cases, a folder past 260
+/// characters, a Japanese name, a file without a tail, a photo with the next
+/// one glued on, junk holding "PROP", an earlier run's copy, a text file.
+class Card {
+ public:
+  Card() {
+    const Bytes a = MakeX3f(kPropLast, 1).bytes, b = MakeX3f(kIma2Last, 2).bytes;
+    const Bytes c = MakeX3f(kPropLast, 4).bytes, d = MakeX3f(kIma2Last, 6).bytes;
+    const Bytes glued = MakeX3f(kPropLast, 5).bytes;
+    Bytes junk = Filler(60, 3);
+    testing::Plant(junk, 20);
+    const std::string deep = std::string(120, 'd') + "/" + std::string(120, 'e');
+    photos_ = {
+        {"A.X3F", Joined(a, Filler(300, 7)), a, a},
+        // The rule cuts an IMA2-last file 24 bytes short, in its directory.
+        {deep + "/long.x3F", Joined(d, Filler(9, 8)), d, Prefix(d, d.size() - 24)},
+        {"none.X3F", Filler(500, 9), {}, {}},
+        {"sub/b.x3f", Joined(b, junk), b, Joined(b, Prefix(junk, 28))},
+        {"sub/deep/\xe5\x86\x99\xe7\x9c\x9f.X3f", Joined(c, glued), c, Joined(c, glued)},
+    };
+    for (const Photo& photo : photos_) Put(photo.relative, photo.bytes);
+    Put("PostProcessed/A.X3F", photos_[0].bytes);
+    Put("notes.txt", testing::BytesOf("PROP notes PROP"));
+  }
+
+  std::string Root() const { return dir_.Path(); }
+  std::string File(const std::string& relative) const { return dir_.File(relative); }
+  const std::vector<Photo>& Photos() const { return photos_; }
+
+ private:
+  void Put(const std::string& relative, const Bytes& bytes) {
+    testing::fs::create_directories(testing::PathOf(File(relative)).parent_path());
+    WriteFile(File(relative), bytes);
+  }
+
+  ScopedTempDir dir_;
+  std::vector<Photo> photos_;
+};
+
+std::string WithPostProcessed(const std::string& relative) {
+  const auto slash = relative.rfind('/') + 1;  // 0 when there is none
+  return relative.substr(0, slash) + kOutputFolderName + "/" + relative.substr(slash);
+}
+
+TEST(CommandLine, RepairsATree) {
+  const struct {
+    std::vector<std::string> options;
+    bool dry_run, rule_only, to_out, json;
+  } runs[] = {
+      {{}, false, false, false, false},
+      {{"--output"}, false, false, true, false},
+      {{"-n"}, true, false, false, false},
+      {{"--dry-run", "-o"}, true, false, true, false},
+      {{"--rule-only", "-o"}, false, true, true, false},
+      {{"--json"}, false, false, false, true},
+      {{"--json", "--rule-only", "-n"}, true, true, false, true},
+  };
+  for (const auto& run : runs) {
+    SCOPED_TRACE(::testing::PrintToString(run.options));
+    Card card;
+    ScopedTempDir out_dir;
+    const std::string out = out_dir.File("copies");
+    std::vector<std::string> args = run.options;
+    if (run.to_out) args.push_back(out);
+    args.push_back(card.Root());
+    Tree want = Snapshot(card.Root());
+    Tree want_out;
+    const CliRun result = RunCli(args);
+    EXPECT_EQ(1, result.status) << result.err;  // none.X3F has no tail
+    EXPECT_EQ("", result.err);
+    const std::vector<std::string> shown = Lines(result.out);
+    const std::size_t count = card.Photos().size();
+    ASSERT_EQ(count + (run.json || run.dry_run ? 1 : 2), shown.size()) << result.out;
+
+    std::int64_t cut = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      const Photo& photo = card.Photos()[i];
+      const Bytes& copy = run.rule_only ? photo.rule_copy : photo.copy;
+      const auto length = static_cast<std::int64_t>(copy.size());
+      const std::int64_t bytes_cut =
+          static_cast<std::int64_t>(photo.bytes.size()) - length;
+      const std::string source = card.File(photo.relative);
+      const std::string target = run.to_out
+                                     ? out + kPathSeparator + photo.relative
+                                     : card.File(WithPostProcessed(photo.relative));
+      if (!copy.empty()) cut += bytes_cut;
+      if (run.json) {
+        const Json line = Json::parse(shown[i]);
+        EXPECT_EQ(source, line["source"]);
+        EXPECT_EQ(run.dry_run ? Json() : Json(target), line["target"]);
+        EXPECT_TRUE(line["error"].is_null());
+        EXPECT_EQ(copy.empty()  ? "no_tail"
+                  : run.dry_run ? "would_repair"
+                                : "repaired",
+                  line["outcome"]);
+        EXPECT_EQ(copy.empty() ? Json() : Json(length), line["length"]);
+        EXPECT_EQ(copy.empty() ? Json() : Json(length - 8), line["tail"]);
+        EXPECT_EQ(copy.empty() ? Json() : Json(bytes_cut), line["bytes_cut"]);
+        EXPECT_EQ(copy.empty() ? Json() : Json(run.rule_only ? "rule" : "structure"),
+                  line["tail_from"]);
+        EXPECT_EQ(copy == photo.copy && !copy.empty(), line["structure"] == "complete");
+      } else if (copy.empty()) {
+        EXPECT_EQ(source + ":" + kNoTailMessage, shown[i]);
+      } else {
+        const std::string said =
+            source + ":" +
+            (run.dry_run ? kWouldCutPrefix + std::to_string(bytes_cut) + kWouldCutMiddle +
+                               std::to_string(length - 8)
+                         : kTailFoundPrefix + FileNamePart(target));
+        // The verdict follows: complete at the file's own end, a problem
+        // where the plain rule cuts into a directory or keeps a glued photo.
+        if (copy == photo.copy) {
+          EXPECT_EQ(said + " (complete X3F)", shown[i]);
+        } else {
+          EXPECT_EQ(0u, shown[i].rfind(said + " (", 0)) << shown[i];
+          EXPECT_EQ(std::string::npos, shown[i].find("complete X3F")) << shown[i];
+        }
+      }
+      if (run.dry_run || copy.empty()) continue;
+      (run.to_out ? want_out[photo.relative] : want[WithPostProcessed(photo.relative)]) =
+          Fingerprint(copy);
+    }
+    if (run.json) {
+      const Json summary = Json::parse(shown[count]);
+      EXPECT_EQ("summary", summary["type"]);
+      EXPECT_EQ(run.dry_run ? 0 : 4, summary["repaired"]);
+      EXPECT_EQ(run.dry_run ? 4 : 0, summary["would_repair"]);
+      EXPECT_EQ(1, summary["no_tail"]);
+      EXPECT_EQ(0, summary["failed"]);
+      EXPECT_EQ(cut, summary["bytes_cut"]);
+    } else {
+      EXPECT_EQ(
+          (run.dry_run ? "Would repair 4" : "Repaired 4") +
+              std::string(", without a tail 1, failed 0; ") + std::to_string(cut) +
+              (run.dry_run ? " bytes would be cut. Nothing was written." : " bytes cut."),
+          shown[count]);
+    }
+    // Every new file's folders, then the whole trees: the sources and the
+    // old copy unchanged, nothing written on a dry run, no temporaries.
+    for (Tree* tree : {&want, &want_out}) {
+      for (const auto& entry : Tree(*tree)) {
+        const std::string& path = entry.first;
+        for (auto slash = path.find('/');
+             slash != std::string::npos && slash + 1 < path.size();
+             slash = path.find('/', slash + 1)) {
+          (*tree)[path.substr(0, slash + 1)] = "folder";
+        }
+      }
+    }
+    EXPECT_EQ(want, Snapshot(card.Root()));
+    EXPECT_EQ(want_out, Snapshot(out));
+  }
+}
+
+TEST(CommandLine, ExitStatusAndMessages) {
+  ScopedTempDir dir;
+  const Bytes a = MakeX3f(kPropLast, 1).bytes;
+  const std::string good = dir.File("A.X3F"), other = dir.File("other/A.X3F");
+  const std::string none = dir.File("none.X3F"), missing = dir.File("gone.X3F");
+  const std::string empty = dir.File("empty"), out = dir.File("out");
+  testing::fs::create_directories(testing::PathOf(empty));
+  testing::fs::create_directories(testing::PathOf(dir.File("other")));
+  WriteFile(good, Joined(a, Filler(10)));
+  WriteFile(other, MakeX3f(kIma2Last, 2).bytes);
+  WriteFile(none, Filler(100));
+  const std::string repaired = good + ":" + kTailFoundPrefix + "A.X3F";
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string out_has, err_has, out_lacks;
+  } cases[] = {
+      {{}, 2, "", "PATH is required", ""},
+      {{"--bogus", good}, 2, "", "--bogus", repaired},
+      {{"-o"}, 2, "", "--output", ""},
+      {{"-o", "", good}, 2, "", "--output", repaired},
+      {{"--help"}, 0, "Usage: velkrane-cli [OPTIONS] PATH...", "", ""},
+      {{"--version"}, 0, "velkrane-cli 1.0.0\n", "", ""},
+      {{good}, 0, repaired, "", ""},
+      {{"--dry-run", good}, 0, good + ":" + kWouldCutPrefix + "10", "", ""},
+      {{"-n", none}, 1, none + ":" + kNoTailMessage, "", ""},
+      // A missing path fails alone; the files after it are still repaired.
+      {{missing, good},
+       1,
+       missing + ":" + kFailedPrefix + "Cannot open " + missing,
+       "",
+       ""},
+      // A path that starts with '/' is a path on Windows too, not an option.
+      {{"/nowhere/gone.X3F"},
+       1,
+       "/nowhere/gone.X3F:" + std::string(kFailedPrefix),
+       "",
+       ""},
+      {{"-q", good, none}, 1, none + ":" + kNoTailMessage, "", repaired},
+      {{empty}, 1, "Repaired 0", "No X3F files found.", ""},
+      // Two files at one path below two PATHs: the second may not replace
+      // the first one's copy.
+      {{"-o", out, good, other},
+       1,
+       other + ":" + kFailedPrefix + "Cannot write " + out + kPathSeparator + "A.X3F" +
+           kTargetTakenSuffix,
+       "",
+       ""},
+  };
+  for (const auto& c : cases) {
+    const CliRun run = RunCli(c.args);
+    SCOPED_TRACE(::testing::PrintToString(c.args) + "\nout: " + run.out +
+                 "\nerr: " + run.err);
+    EXPECT_EQ(c.status, run.status);
+    EXPECT_NE(std::string::npos, run.out.find(c.out_has));
+    EXPECT_NE(std::string::npos, run.err.find(c.err_has));
+    if (!c.out_lacks.empty()) {
+      EXPECT_EQ(std::string::npos, run.out.find(c.out_lacks));
+    }
+  }
+  EXPECT_EQ(a, ReadFile(out + kPathSeparator + "A.X3F"));
+}
+
+// Later cameras write files of 40 to 80 MB whose end lies past the first
+// 30,000,000 bytes, where no "PROP" is either.
+TEST(CommandLine, WholeFileReachesPastTheWindow) {
+  ScopedTempDir dir;
+  const std::string source = dir.File("SDIM0070.X3F");
+  const Bytes photo = MakeX3f({"IMAG", "PROP"}, 1, 35000000).bytes;
+  WriteFile(source, Joined(photo, Filler(100)));
+  const std::string copy = dir.File(std::string(kOutputFolderName) + "/SDIM0070.X3F");
+
+  const CliRun window_only = RunCli({source});
+  EXPECT_EQ(1, window_only.status);
+  EXPECT_NE(std::string::npos, window_only.out.find(kNoTailMessage)) << window_only.out;
+  EXPECT_FALSE(testing::Exists(copy));
+
+  const CliRun whole = RunCli({"--whole-file", source});
+  EXPECT_EQ(0, whole.status) << whole.out << whole.err;
+  EXPECT_NE(std::string::npos, whole.out.find("(complete X3F)")) << whole.out;
+  EXPECT_TRUE(photo == ReadFile(copy));
+}
+
+}  // namespace
+}  // namespace velkrane

@@ -1,0 +1,304 @@
+// velkrane-cli: the arguments in, the lines and JSON objects out. The
+// finding and repairing happen in batch/ and x3f/.
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <exception>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "batch/batch_run.h"
+#include "batch/tree_run.h"
+#include "fileio/path_parts.h"
+#include "ui/cli/console.h"
+#include "velkrane_version.h"
+
+namespace velkrane::cli {
+namespace {
+
+// Keys in the order they are documented, not sorted.
+using Json = nlohmann::ordered_json;
+
+constexpr char kProgramName[] = "velkrane-cli";
+constexpr char kDescription[] =
+    "Repairs X3F camera raw files that carry data past their real end. For "
+    "each file, and each file whose name ends in \".x3f\" below a folder, a "
+    "trimmed copy goes into the \"PostProcessed\" folder beside it (or under "
+    "--output). The sources are never changed.";
+constexpr char kExitStatusHelp[] =
+    "Exit status: 0 when every file was repaired (dry run: every file has a "
+    "tail); 1 when a file failed, had no tail, or none was found; 2 when the "
+    "command was wrong; 130 when stopped by Ctrl+C.";
+constexpr char kUsageHint[] = "Run with --help for more information.";
+constexpr char kEmptyOutput[] = "--output: the folder name is empty";
+constexpr char kNoFilesFound[] = "No X3F files found.";
+constexpr char kRepairedLabel[] = "Repaired ";
+constexpr char kWouldRepairLabel[] = "Would repair ";
+constexpr char kNoTailLabel[] = ", without a tail ";
+constexpr char kFailedLabel[] = ", failed ";
+constexpr char kBytesCutLabel[] = " bytes cut.";
+constexpr char kBytesWouldBeCutLabel[] = " bytes would be cut. Nothing was written.";
+constexpr char kCopiesInLabel[] = "Copies in ";
+constexpr char kCopiesBesideLabel[] = " \"PostProcessed\" folders beside their sources";
+constexpr char kStoppedLabel[] = "Stopped after ";
+constexpr char kOfLabel[] = " of ";
+constexpr char kFilesLabel[] = " files.";
+
+constexpr int kExitDone = 0;
+constexpr int kExitSomeFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitSignalBase = 128;
+
+struct CommandLine {
+  std::vector<std::string> paths;
+  std::string output;
+  bool dry_run = false;
+  bool rule_only = false;
+  bool whole_file = false;
+  bool json = false;
+  bool quiet = false;
+};
+
+struct Fit {
+  std::size_t bytes = 0;
+  int columns = 0;
+};
+
+/// How much of `text` fits in `columns` terminal columns, counting the East
+/// Asian wide ranges and emoji as two columns each.
+Fit FitTo(const std::string& text, int columns) {
+  Fit fit;
+  while (fit.bytes < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[fit.bytes]);
+    const std::size_t size = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t code = size == 1 ? lead : lead & (0x3F >> (size - 1));
+    for (std::size_t k = 1; k < size && fit.bytes + k < text.size(); ++k) {
+      code = (code << 6) | (static_cast<unsigned char>(text[fit.bytes + k]) & 0x3F);
+    }
+    const bool wide =
+        (code >= 0x1100 && code <= 0x115F) || (code >= 0x2E80 && code <= 0xA4CF) ||
+        (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0xF900 && code <= 0xFAFF) ||
+        (code >= 0xFF00 && code <= 0xFF60) || (code >= 0x1F300 && code <= 0x1FAFF) ||
+        code >= 0x20000;
+    const int next = fit.columns + (wide ? 2 : 1);
+    if (next > columns) break;
+    fit.columns = next;
+    fit.bytes = std::min(fit.bytes + size, text.size());
+  }
+  return fit;
+}
+
+const char* OutcomeName(FileResult result) {
+  switch (result) {
+    case FileResult::kRepaired:
+      return "repaired";
+    case FileResult::kWouldRepair:
+      return "would_repair";
+    case FileResult::kNoTail:
+      return "no_tail";
+    case FileResult::kFailed:
+      break;
+  }
+  return "failed";
+}
+
+Json OrNull(const std::string& text) { return text.empty() ? Json() : Json(text); }
+
+/// One line per object; names that are not valid UTF-8 (possible on POSIX)
+/// get replacement characters instead of ending the run.
+std::string JsonLine(const Json& object) {
+  return object.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+Json FileObject(const FileReport& report) {
+  Json object = {{"type", "file"},
+                 {"source", report.file.path},
+                 {"target", OrNull(report.target)},
+                 {"outcome", OutcomeName(report.result)}};
+  const RepairOutcome& outcome = report.outcome;
+  const bool has_tail =
+      report.result == FileResult::kRepaired || report.result == FileResult::kWouldRepair;
+  const Json none;
+  object["tail"] = has_tail ? Json(outcome.tail) : none;
+  object["length"] = has_tail ? Json(outcome.length) : none;
+  object["bytes_cut"] = has_tail ? Json(outcome.bytes_cut) : none;
+  object["tail_from"] =
+      has_tail ? Json(outcome.tail_from == TailSource::kStructure ? "structure" : "rule")
+               : none;
+  // For a file without a tail, the verdict of the bytes searched says why.
+  object["structure"] =
+      report.result == FileResult::kFailed
+          ? none
+          : Json(outcome.verdict.complete ? "complete" : outcome.verdict.problem);
+  object["error"] = OrNull(report.error);
+  return object;
+}
+
+/// Shows the run as lines, or as JSON objects, as the options ask.
+class Printer final : public TreeRunView {
+ public:
+  Printer(const CommandLine& command, const InterruptWatch& interrupts)
+      : command_(command),
+        interrupts_(interrupts),
+        progress_(!command.json && !command.quiet && IsTerminal(Stream::kOut)) {}
+
+  void FileStarting(int index, int count, const FoundFile& file) override {
+    if (!progress_) return;
+    std::string line = "[" + std::to_string(index) + "/" + std::to_string(count) + "] " +
+                       FileNamePart(file.path);
+    // A line longer than the terminal would wrap, and "\r" returns only to
+    // the start of its last row.
+    const int columns = TerminalColumns();
+    if (columns > 1) line.resize(FitTo(line, columns - 1).bytes);
+    ShowProgress(line);
+  }
+
+  void FileDone(int, int, const FileReport& report) override {
+    ShowProgress("");
+    const bool ok = report.result == FileResult::kRepaired ||
+                    report.result == FileResult::kWouldRepair;
+    if (command_.quiet && ok) return;
+    if (command_.json) {
+      Write(Stream::kOut, JsonLine(FileObject(report)));
+      return;
+    }
+    std::string line = report.file.path + ":" + report.message;
+    if (ok) line += " (" + report.outcome.verdict.Text() + ")";
+    Write(Stream::kOut, line + "\n");
+  }
+
+  bool StopRequested() override { return interrupts_.Signal() != 0; }
+
+  void Summary(const TreeRunSummary& summary) const {
+    const bool interrupted = interrupts_.Signal() != 0;
+    if (command_.json) {
+      Write(Stream::kOut, JsonLine({{"type", "summary"},
+                                    {"found", summary.found},
+                                    {"repaired", summary.repaired},
+                                    {"would_repair", summary.would_repair},
+                                    {"no_tail", summary.no_tail},
+                                    {"failed", summary.failed},
+                                    {"bytes_cut", summary.bytes_cut},
+                                    {"output", OrNull(command_.output)},
+                                    {"folders", summary.folders},
+                                    {"interrupted", interrupted}}));
+      return;
+    }
+    if (summary.found == 0) Write(Stream::kErr, std::string(kNoFilesFound) + "\n");
+    const bool dry = command_.dry_run;
+    std::string text = (dry ? kWouldRepairLabel : kRepairedLabel) +
+                       std::to_string(dry ? summary.would_repair : summary.repaired) +
+                       kNoTailLabel + std::to_string(summary.no_tail) + kFailedLabel +
+                       std::to_string(summary.failed) + "; " +
+                       std::to_string(summary.bytes_cut) +
+                       (dry ? kBytesWouldBeCutLabel : kBytesCutLabel) + "\n";
+    if (!command_.output.empty() && summary.repaired > 0) {
+      text += kCopiesInLabel + WithTrailingSeparator(command_.output) + "\n";
+    } else if (summary.folders.size() == 1) {
+      text += kCopiesInLabel + summary.folders.front() + "\n";
+    } else if (summary.folders.size() > 1) {
+      text += kCopiesInLabel + std::to_string(summary.folders.size()) +
+              kCopiesBesideLabel + "\n";
+    }
+    if (summary.stopped) {
+      const int done =
+          summary.repaired + summary.would_repair + summary.no_tail + summary.failed;
+      text += kStoppedLabel + std::to_string(done) + kOfLabel +
+              std::to_string(summary.found) + kFilesLabel + "\n";
+    }
+    Write(Stream::kOut, text);
+  }
+
+ private:
+  void ShowProgress(const std::string& line) {
+    if (!progress_ || (line.empty() && shown_ == 0)) return;
+    // Spaces over what the last line left, not an escape sequence: a Windows
+    // console before version 10 would print the escape as text.
+    const int width = FitTo(line, INT_MAX).columns;
+    std::string text = "\r" + line;
+    if (shown_ > width) {
+      text += std::string(static_cast<std::size_t>(shown_ - width), ' ') + "\r" + line;
+    }
+    Write(Stream::kOut, text);
+    shown_ = width;
+  }
+
+  const CommandLine& command_;
+  const InterruptWatch& interrupts_;
+  const bool progress_;
+  int shown_ = 0;
+};
+
+int ExitStatus(const TreeRunSummary& summary, int signal_number) {
+  if (signal_number != 0) return kExitSignalBase + signal_number;
+  if (summary.found == 0 || summary.failed > 0 || summary.no_tail > 0) {
+    return kExitSomeFailed;
+  }
+  return kExitDone;
+}
+
+}  // namespace
+
+int RunCommandLine(const std::vector<std::string>& args) {
+  CommandLine command;
+  CLI::App app(kDescription, kProgramName);
+  // CLI11 reads "/name" as an option on Windows; here it is a path.
+  app.allow_windows_style_options(false);
+  app.add_option("-o,--output", command.output,
+                 "Put the copies under DIR, each at its path below the PATH it "
+                 "was found under")
+      ->type_name("DIR");
+  app.add_flag("-n,--dry-run", command.dry_run,
+               "Find each tail and check the structure, write nothing");
+  app.add_flag("--rule-only", command.rule_only,
+               "Cut 8 bytes after the last \"PROP\", ignoring the file's directory");
+  app.add_flag("--whole-file", command.whole_file,
+               "Search the whole file, not only its first 30,000,000 bytes");
+  app.add_flag("--json", command.json, "One JSON object per file, then a summary");
+  app.add_flag("-q,--quiet", command.quiet, "Show only failures and the summary");
+  app.add_option("PATH", command.paths, "X3F files, or folders to search")
+      ->required()
+      ->type_name("");
+  app.footer(kExitStatusHelp);
+  app.set_version_flag("--version", std::string(kProgramName) + " " + VELKRANE_VERSION);
+
+  std::vector<const char*> argv;
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  try {
+    app.parse(static_cast<int>(argv.size()), argv.data());
+    if (app.count("--output") && command.output.empty()) {
+      throw CLI::ValidationError(kEmptyOutput);
+    }
+  } catch (const CLI::CallForHelp&) {
+    Write(Stream::kOut, app.help());
+    return kExitDone;
+  } catch (const CLI::CallForVersion& e) {
+    Write(Stream::kOut, std::string(e.what()) + "\n");
+    return kExitDone;
+  } catch (const CLI::ParseError& e) {
+    Write(Stream::kErr,
+          std::string(kProgramName) + ": " + e.what() + "\n" + kUsageHint + "\n");
+    return kExitUsage;
+  }
+
+  TreeRunOptions options;
+  options.output = command.output;
+  options.repair.dry_run = command.dry_run;
+  options.repair.rule_only = command.rule_only;
+  options.repair.whole_file = command.whole_file;
+  InterruptWatch interrupts;
+  Printer printer(command, interrupts);
+  try {
+    const TreeRunSummary summary = RunTree(command.paths, options, printer);
+    printer.Summary(summary);
+    return ExitStatus(summary, interrupts.Signal());
+  } catch (const std::exception& e) {
+    Write(Stream::kErr, std::string(kProgramName) + ": " + e.what() + "\n");
+    return kExitSomeFailed;
+  }
+}
+
+}  // namespace velkrane::cli
