@@ -36,13 +36,15 @@ native:
 	cmake -S . -B $(NATIVE) -DVELKRANE_TESTS=ON -DVELKRANE_BENCH=ON >/dev/null
 	cmake --build $(NATIVE) -j $(JOBS)
 
-# The shipped 32-bit Windows programs: dist/Velkrane.exe and dist/velkrane-cli.exe.
+# The shipped 32-bit Windows programs, dist/Velkrane.exe and dist/velkrane-cli.exe,
+# and what users install them from: the installer and the portable zip.
 windows:
 	@$(DEPS) windows
 	cmake -S . -B $(WINDOWS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
 	  -DVELKRANE_TESTS=OFF >/dev/null
-	cmake --build $(WINDOWS) -j $(JOBS) --target Velkrane velkrane-cli
-	mkdir -p dist && cp $(WINDOWS)/ui/win32/Velkrane.exe $(WINDOWS)/ui/cli/velkrane-cli.exe dist/
+	cmake --build $(WINDOWS) -j $(JOBS) --target Velkrane velkrane-cli velkrane_packages
+	mkdir -p dist && cp $(WINDOWS)/ui/win32/Velkrane.exe $(WINDOWS)/ui/cli/velkrane-cli.exe \
+	  $(WINDOWS)/packages/* dist/
 
 # The Linux programs, desktop entry, icons, man pages and documents under
 # PREFIX (and DESTDIR, for staging).
@@ -87,10 +89,12 @@ test-windows: windows-all
 	@$(DEPS) wine xvfb
 	JOBS=$(JOBS) tools/windows-tests $(BUILD)
 
-# The .deb installed on this machine (as root) and removed again.
-test-packages: package
-	@$(DEPS) package-checks xvfb
+# Each package installed and removed again: the .deb on this machine (as
+# root), the installer and the zip under Wine.
+test-packages: package windows
+	@$(DEPS) package-checks xvfb wine
 	$(XVFB) tools/test-deb dist/velkrane_$(RELEASE)_amd64.deb
+	$(XVFB) tools/test-windows-packages $(BUILD) $(RELEASE)
 
 run: app
 	$(NATIVE)/ui/fltk/velkrane
