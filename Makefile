@@ -10,9 +10,13 @@ JOBS ?= $(shell nproc)
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
 DEPS := tools/install-deps
 CTEST := ctest --output-on-failure --no-tests=error
+PACKAGE := $(BUILD)/package
+PREFIX ?= /usr/local
+# X.Y.Z from project() in CMakeLists.txt, the one place the version is set.
+RELEASE := $(shell sed -n 's/^project.Velkrane VERSION \([0-9]*\.[0-9]*\.[0-9]*\).*/\1/p' CMakeLists.txt)
 
 .PHONY: all deps app native windows windows-all test test-native test-windows run \
-        run-windows bench fuzz test-asan screenshots clean
+        run-windows bench fuzz test-asan screenshots clean install package test-packages
 
 all: native windows
 
@@ -32,13 +36,35 @@ native:
 	cmake -S . -B $(NATIVE) -DVELKRANE_TESTS=ON -DVELKRANE_BENCH=ON >/dev/null
 	cmake --build $(NATIVE) -j $(JOBS)
 
-# The shipped 32-bit Windows programs: dist/Velkrane.exe and dist/velkrane-cli.exe.
+# The shipped 32-bit Windows programs, dist/Velkrane.exe and dist/velkrane-cli.exe,
+# and what users install them from: the installer and the portable zip.
 windows:
 	@$(DEPS) windows
 	cmake -S . -B $(WINDOWS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
 	  -DVELKRANE_TESTS=OFF >/dev/null
-	cmake --build $(WINDOWS) -j $(JOBS) --target Velkrane velkrane-cli
-	mkdir -p dist && cp $(WINDOWS)/ui/win32/Velkrane.exe $(WINDOWS)/ui/cli/velkrane-cli.exe dist/
+	cmake --build $(WINDOWS) -j $(JOBS) --target Velkrane velkrane-cli velkrane_packages
+	mkdir -p dist && cp $(WINDOWS)/ui/win32/Velkrane.exe $(WINDOWS)/ui/cli/velkrane-cli.exe \
+	  $(WINDOWS)/packages/* dist/
+
+# The Linux programs, desktop entry, icons, man pages and documents under
+# PREFIX (and DESTDIR, for staging).
+install: app
+	cmake --build $(NATIVE) -j $(JOBS) --target velkrane-cli
+	DESTDIR="$(DESTDIR)" cmake --install $(NATIVE) --prefix "$(PREFIX)" --strip
+
+# dist/velkrane_$(RELEASE)_amd64.deb, from a Release tree of its own built
+# with Debian's hardening flags.
+BUILDFLAGS := DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+package:
+	@$(DEPS) run package
+	cmake -S . -B $(PACKAGE) -DCMAKE_BUILD_TYPE=Release -DVELKRANE_TESTS=OFF \
+	  -DVELKRANE_BENCH=OFF \
+	  -DCMAKE_CXX_FLAGS="$$($(BUILDFLAGS) CPPFLAGS) $$($(BUILDFLAGS) CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$($(BUILDFLAGS) LDFLAGS)" >/dev/null
+	cmake --build $(PACKAGE) -j $(JOBS)
+	rm -rf $(PACKAGE)/packages
+	cd $(PACKAGE) && cpack -B packages >/dev/null
+	mkdir -p dist && cp $(PACKAGE)/packages/*.deb dist/
 
 # The same tree with the Windows test programs.
 windows-all:
@@ -49,7 +75,7 @@ windows-all:
 
 test:
 	@$(DEPS) test
-	$(MAKE) test-native test-windows test-asan
+	$(MAKE) test-native test-windows test-packages test-asan
 	$(MAKE) fuzz FUZZ_SECONDS=20
 	@echo "make test passed. $$(cat $(BUILD)/windows-tested)."
 
@@ -62,6 +88,13 @@ test-native: native
 test-windows: windows-all
 	@$(DEPS) wine xvfb
 	JOBS=$(JOBS) tools/windows-tests $(BUILD)
+
+# Each package installed and removed again: the .deb on this machine (as
+# root), the installer and the zip under Wine.
+test-packages: package windows
+	@$(DEPS) package-checks xvfb wine
+	$(XVFB) tools/test-deb dist/velkrane_$(RELEASE)_amd64.deb
+	$(XVFB) tools/test-windows-packages $(BUILD) $(RELEASE)
 
 run: app
 	$(NATIVE)/ui/fltk/velkrane
