@@ -45,7 +45,7 @@ FileResult ResultOf(RepairResult result) {
       return FileResult::kRepaired;
     case RepairResult::kWouldRepair:
       return FileResult::kWouldRepair;
-    case RepairResult::kNoTail:
+    case RepairResult::kTailNotFound:
       break;
   }
   return FileResult::kNoTail;
