@@ -6,9 +6,12 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "batch/batch_run.h"
 #include "ui/shared/decode_runs.h"
@@ -44,6 +47,15 @@ struct FontDeleter {
 };
 using FontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 
+/// A dropped file list: DragFinish frees it.
+struct DropDeleter {
+  void operator()(HDROP drop) const noexcept { ::DragFinish(drop); }
+};
+using DropHandle = std::unique_ptr<std::remove_pointer_t<HDROP>, DropDeleter>;
+
+/// The files and folders of a drop, as UTF-8 paths in the drop's order.
+std::vector<std::string> DroppedPaths(HDROP drop);
+
 class TMainForm : public BatchWindow {
  public:
   /// Creates the window, still hidden, and runs FormCreate. Resources come
@@ -56,6 +68,12 @@ class TMainForm : public BatchWindow {
 
   /// Null once the window is destroyed.
   HWND Handle() const noexcept { return hwnd_; }
+  /// The DPI the window is laid out for.
+  int Dpi() const noexcept { return dpi_; }
+
+  /// Files and folders named at start or dropped on the window: they
+  /// replace the list, folders as the .x3f files below them.
+  void OpenPaths(const std::vector<std::string>& paths);
 
   /// Shows the window and runs the message loop until WM_QUIT; returns its
   /// exit code.
@@ -79,12 +97,17 @@ class TMainForm : public BatchWindow {
   /// One message of either loop: dialog keys (Tab) first, else the usual
   /// translate and dispatch.
   void Dispatch(MSG& message);
+  /// A control without a place yet: LayOut puts it where it belongs.
   HWND CreateControl(HWND parent, const wchar_t* window_class,
                      const std::string& text, DWORD style, DWORD ex_style,
-                     const Rect& place, int id);
-  /// A header label in Panel1, as wide as its text.
-  HWND CreateLabel(const std::string& text, int left, int top, int id);
+                     int id);
   void CreateControls();
+  /// Places every control, and sets the font and pictures, for dpi_.
+  void LayOut();
+  /// The window's outer size for its client area at `dpi`.
+  SIZE FrameSize(int dpi) const;
+  /// The list holds `entries` and nothing else.
+  void ReplaceList(const std::vector<std::string>& entries);
 
   void FormCreate();
   void Button1Click();
@@ -97,8 +120,12 @@ class TMainForm : public BatchWindow {
   HWND panel1_ = nullptr;
   HWND lb_main_ = nullptr;
   HWND sbar_ = nullptr;
+  int dpi_ = kDesignDpi;
   FontHandle font_;
   IconHandle header_icon_;
+  /// The title bar's and the taskbar's pictures, sized for dpi_.
+  IconHandle small_icon_;
+  IconHandle big_icon_;
   DecodeRuns runs_;
   /// Why WM_CREATE failed, for the constructor to throw.
   std::string create_error_;
