@@ -3,6 +3,7 @@
 // the real boxes.
 
 #include <cctype>
+#include <cstdio>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -138,18 +139,15 @@ std::string Processing(const std::string& name) {
   return kProcessingPrefix + name + kProcessingSuffix;
 }
 
-/// `path` as a file manager puts it in a text/uri-list.
+/// `path` as a file manager puts it in a text/uri-list line.
 std::string FileUri(const std::string& path) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::string uri = "file://";
   for (const unsigned char c : path) {
-    if (std::isalnum(c) || c == '/' || c == '.' || c == '-' || c == '_') {
-      uri += static_cast<char>(c);
-    } else {
-      uri += {'%', kHex[c >> 4], kHex[c & 15]};
-    }
+    char escape[4];
+    std::snprintf(escape, sizeof escape, "%%%02X", c);
+    uri += std::isalnum(c) || c == '/' || c == '.' ? std::string(1, c) : escape;
   }
-  return uri;
+  return uri + "\r\n";
 }
 
 TEST_F(MainFormTest, WindowAndControlsSitWhereTheDesignPutsThem) {
@@ -272,22 +270,20 @@ TEST_F(MainFormTest, SelectReplacesCancelKeepsClearEmpties) {
 TEST_F(MainFormTest, StartPathsFillTheListAndADropReplacesIt) {
   ScopedTempDir dir;
   const std::string photo = "\xe5\x86\x99\xe7\x9c\x9f/\xf0\x9f\x8c\x85 0004.X3F";
-  for (const std::string& name : {std::string("b.X3F"), std::string("a.X3F"),
-                                  std::string("card/2.X3F"), std::string("card/1.x3f"),
-                                  std::string("card/PostProcessed/1.x3f"), photo}) {
+  for (const char* name : {"b.X3F", "a.X3F", "card/DCIM/2.X3F", "card/1.x3f",
+                           "card/notes.txt", "card/PostProcessed/1.x3f", photo.c_str()}) {
     testing::fs::create_directories(testing::PathOf(dir.File(name)).parent_path());
     WriteFile(dir.File(name), {1});
   }
   const std::string a = dir.File("a.X3F"), b = dir.File("b.X3F"), card = dir.File("card");
-  const std::string one = dir.File("card/1.x3f"), two = dir.File("card/2.X3F");
+  const std::string one = dir.File("card/1.x3f"), two = dir.File("card/DCIM/2.X3F");
 
-  form_.OpenPaths({b, card, a});
+  form_.OpenPaths({b, "", card, a});
   EXPECT_EQ((std::vector<std::string>{b, one, two, a}), Entries());
   EXPECT_TRUE(dialogs_.messages.empty()) << "nothing runs by itself";
   EXPECT_EQ(ContactText(), Status());
 
-  ASSERT_TRUE(Drop(FileUri(a) + "\r\n" + FileUri(dir.File(photo)) + "\r\n" + FileUri(card) +
-                   "\r\n"));
+  ASSERT_TRUE(Drop(FileUri(a) + FileUri(dir.File(photo)) + FileUri(card)));
   EXPECT_EQ((std::vector<std::string>{a, dir.File(photo), one, two}), Entries());
   ASSERT_TRUE(Drop("https://example.org/a.X3F\r\n"));
   EXPECT_EQ((std::vector<std::string>{a, dir.File(photo), one, two}), Entries())
@@ -370,8 +366,8 @@ TEST_F(MainFormTest, ListChangedDuringRun) {
        {}, 1},
       {"Drop a list as long",
        [&] {
-         Drop(FileUri(dir.File("x.X3F")) + "\r\n" + FileUri(dir.File("y.X3F")) + "\r\n" +
-              FileUri(dir.File("z.X3F")) + "\r\n");
+         Drop(FileUri(dir.File("x.X3F")) + FileUri(dir.File("y.X3F")) +
+              FileUri(dir.File("z.X3F")));
        },
        {Processing("a.X3F"), a_done, Processing("y.X3F"),
         "y.X3F:Post-processed successfully! - saved as y.X3F",

@@ -6,30 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/test_util.h"
 
 namespace velkrane {
 namespace {
 
 using Paths = std::vector<std::string>;
-using testing::ScopedTempDir;
 
-TEST(OpenedPaths, FilesAsGivenFoldersAsTheirX3fFiles) {
-  ScopedTempDir dir;
-  for (const char* name : {"b.X3F", "a.X3F", "card/2.x3f", "card/1.X3F", "card/notes.txt",
-                           "card/DCIM/3.X3F", "card/PostProcessed/1.X3F"}) {
-    testing::fs::create_directories(testing::PathOf(dir.File(name)).parent_path());
-    testing::WriteFile(dir.File(name), {1});
-  }
-  testing::fs::create_directories(testing::PathOf(dir.File("empty")));
-  // The order given, each folder expanded where it stands; a missing path
-  // stays, for Decode to report.
-  EXPECT_EQ((Paths{dir.File("b.X3F"), dir.File("card/1.X3F"), dir.File("card/2.x3f"),
-                   dir.File("card/DCIM/3.X3F"), dir.File("gone.X3F"), dir.File("a.X3F")}),
-            ListEntriesFor({dir.File("b.X3F"), "", dir.File("card"), dir.File("empty"),
-                            dir.File("gone.X3F"), dir.File("a.X3F")}));
-}
-
+// ListEntriesFor is checked through both windows, at start and on a drop.
 TEST(OpenedPaths, UriListLines) {
   const struct {
     std::string text;

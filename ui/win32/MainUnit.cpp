@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <exception>
 #include <iterator>
@@ -73,8 +74,13 @@ void Place(HWND control, const Rect& r) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-}  // namespace
+// A dropped file list: DragFinish frees it.
+struct DropDeleter {
+  void operator()(HDROP drop) const noexcept { ::DragFinish(drop); }
+};
+using DropHandle = std::unique_ptr<std::remove_pointer_t<HDROP>, DropDeleter>;
 
+// The files and folders of a drop, as UTF-8 paths in the drop's order.
 std::vector<std::string> DroppedPaths(HDROP drop) {
   std::vector<std::string> paths;
   const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
@@ -86,6 +92,8 @@ std::vector<std::string> DroppedPaths(HDROP drop) {
   }
   return paths;
 }
+
+}  // namespace
 
 void ShowBox(HWND owner, const std::string& text, UINT icon) {
   ::MessageBoxW(owner, Widen(text).c_str(), Widen(kAppTitle).c_str(),

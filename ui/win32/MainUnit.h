@@ -6,8 +6,6 @@
 
 #include <windows.h>
 
-#include <shellapi.h>
-
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -46,15 +44,6 @@ struct FontDeleter {
   void operator()(HFONT font) const noexcept { ::DeleteObject(font); }
 };
 using FontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
-
-/// A dropped file list: DragFinish frees it.
-struct DropDeleter {
-  void operator()(HDROP drop) const noexcept { ::DragFinish(drop); }
-};
-using DropHandle = std::unique_ptr<std::remove_pointer_t<HDROP>, DropDeleter>;
-
-/// The files and folders of a drop, as UTF-8 paths in the drop's order.
-std::vector<std::string> DroppedPaths(HDROP drop);
 
 class TMainForm : public BatchWindow {
  public:
