@@ -74,11 +74,13 @@ std::vector<std::string> ListEntriesFor(const std::vector<std::string>& paths) {
     if (!path.empty()) given.push_back(path);
   }
   std::vector<std::string> entries;
-  for (FoundFile& found : FindX3fFiles(given)) entries.push_back(std::move(found.path));
+  for (FoundFile& found : FindX3fFiles(given))
+    entries.push_back(std::move(found.path));
   return entries;
 }
 
-std::optional<std::vector<std::string>> PathsFromUriList(const std::string& text) {
+std::optional<std::vector<std::string>> PathsFromUriList(
+    const std::string& text) {
   std::vector<std::string> paths;
   std::size_t at = 0;
   while (at < text.size()) {

@@ -26,6 +26,7 @@ std::vector<std::string> ListEntriesFor(const std::vector<std::string>& paths);
 /// (http:, smb:, trash:...), a file URI naming another host (it is not a
 /// local path), and a malformed escape or an escaped null. Nothing when the
 /// text names no local path, so such a drop leaves the list alone.
-std::optional<std::vector<std::string>> PathsFromUriList(const std::string& text);
+std::optional<std::vector<std::string>> PathsFromUriList(
+    const std::string& text);
 
 }  // namespace velkrane

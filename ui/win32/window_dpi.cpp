@@ -6,7 +6,8 @@ namespace velkrane {
 namespace {
 
 using GetDpiForWindowFunction = UINT WINAPI(HWND);
-using AdjustWindowRectExForDpiFunction = BOOL WINAPI(RECT*, DWORD, BOOL, DWORD, UINT);
+using AdjustWindowRectExForDpiFunction = BOOL WINAPI(RECT*, DWORD, BOOL, DWORD,
+                                                     UINT);
 
 /// A user32 function by name, or null where this Windows lacks it.
 template <typename Function>
@@ -41,7 +42,8 @@ int WindowDpi(HWND hwnd) {
 
 SIZE FrameSizeFor(int client_width, int client_height, DWORD style, int dpi) {
   static AdjustWindowRectExForDpiFunction* const adjust =
-      User32Function<AdjustWindowRectExForDpiFunction>("AdjustWindowRectExForDpi");
+      User32Function<AdjustWindowRectExForDpiFunction>(
+          "AdjustWindowRectExForDpi");
   RECT frame = {0, 0, client_width, client_height};
   if (!adjust || !adjust(&frame, style, FALSE, 0, static_cast<UINT>(dpi))) {
     frame = {0, 0, client_width, client_height};
