@@ -104,14 +104,17 @@ class MainFormTest : public ::testing::Test {
     return statuses_;
   }
 
-  /// A drop as the X11 layer delivers it: the DND events to the window,
-  /// then the FL_PASTE of the dropped text/uri-list to the widget that
-  /// took the drop. False when the window refused it.
+  /// A drop on the list as the X11 layer delivers it: the DND events to
+  /// the window, with the FL_ENTER of the pointer the file manager lets go
+  /// of before the release, then the FL_PASTE of the dropped text/uri-list
+  /// to the widget below the mouse. False when the window refused it.
   bool Drop(const std::string& uri_list) {
     Fl::e_x = kLBMain.left + 20;
     Fl::e_y = kLBMain.top + 20;
-    for (int event : {FL_DND_ENTER, FL_DND_DRAG, FL_DND_RELEASE}) {
-      if (!Fl::handle(event, &form_)) return false;
+    Fl::e_x_root = form_.x() + Fl::e_x;
+    Fl::e_y_root = form_.y() + Fl::e_y;
+    for (int event : {FL_DND_ENTER, FL_DND_DRAG, FL_ENTER, FL_DND_RELEASE}) {
+      if (!Fl::handle(event, &form_) && event != FL_ENTER) return false;
     }
     Fl_Widget* target = Fl::belowmouse();
     if (!target) return false;

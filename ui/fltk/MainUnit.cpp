@@ -167,18 +167,31 @@ int TMainForm::handle(int event) {
     case FL_DND_ENTER:
     case FL_DND_DRAG:
       // The whole window takes the drop, whichever control is under the
-      // pointer; the data then comes to the widget below the mouse.
+      // pointer: the release and then the data go to the widget below the
+      // mouse, so that must be the window.
+      dragging_over_ = true;
+      Fl::belowmouse(this);
+      return 1;
+    case FL_ENTER:
+    case FL_MOVE:
+    case FL_LEAVE:
+      // When the file manager lets go of the pointer, the pointer "enters"
+      // this window before the drop arrives, which would make the control
+      // under it the widget below the mouse, and it refuses drops.
+      if (!dragging_over_) break;
       Fl::belowmouse(this);
       return 1;
     case FL_DND_LEAVE:
     case FL_DND_RELEASE:
+    case FL_PUSH:
+      dragging_over_ = false;
+      if (event == FL_PUSH) break;
       return 1;
     case FL_PASTE:
       Guarded(&TMainForm::FilesDropped);
       return 1;
-    default:
-      return Fl_Double_Window::handle(event);
   }
+  return Fl_Double_Window::handle(event);
 }
 
 void TMainForm::Guarded(Handler handler) noexcept {

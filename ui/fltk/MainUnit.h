@@ -101,6 +101,8 @@ class TMainForm : public Fl_Double_Window, public BatchWindow {
   std::unique_ptr<Fl_Image> header_image_;
   std::vector<std::unique_ptr<Fl_RGB_Image>> program_icons_;
   DecodeRuns runs_;
+  /// Between a drag's entering the window and its drop or leaving.
+  bool dragging_over_ = false;
 };
 
 }  // namespace velkrane
