@@ -5,6 +5,7 @@
 
 #include "cli_process.h"
 #include "fileio/win32_text.h"
+#include "tests/win32_test_util.h"
 
 namespace velkrane::testing {
 namespace {
@@ -12,31 +13,8 @@ namespace {
 // Longer than any run in the suite takes: a hang fails the test, not the suite.
 constexpr DWORD kRunTimeoutMs = 300000;
 
-struct CloseHandleDeleter {
-  void operator()(HANDLE h) const { ::CloseHandle(h); }
-};
-using Handle = std::unique_ptr<void, CloseHandleDeleter>;
-
-// One argument as the C runtime's parser reads it back: in quotes, with the
-// backslashes before a quote doubled.
-std::wstring Quoted(const std::wstring& arg) {
-  if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
-  std::wstring quoted = L"\"";
-  std::size_t backslashes = 0;
-  for (const wchar_t c : arg) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    backslashes = 0;
-    quoted.push_back(c);
-  }
-  return quoted.append(backslashes * 2, L'\\') + L"\"";
-}
-
 // An inheritable scratch file that is gone once its last handle closes.
-Handle ScratchFile() {
+OwnedHandle ScratchFile() {
   wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   const HANDLE file =
@@ -46,7 +24,7 @@ Handle ScratchFile() {
                           &inherit, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr)
           : INVALID_HANDLE_VALUE;
   if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("no file for the output");
-  return Handle(file);
+  return OwnedHandle(file);
 }
 
 std::string ReadAll(HANDLE file) {
@@ -65,9 +43,9 @@ CliRun RunCli(const std::vector<std::string>& args) {
   // The build's path is a POSIX one; under Wine it names the same file on
   // the current drive.
   const std::wstring program = Widen(VELKRANE_CLI);
-  std::wstring command = Quoted(program);
-  for (const std::string& arg : args) command += L" " + Quoted(Widen(arg));
-  const Handle out = ScratchFile(), err = ScratchFile();
+  std::wstring command = QuotedArgument(program);
+  for (const std::string& arg : args) command += L" " + QuotedArgument(Widen(arg));
+  const OwnedHandle out = ScratchFile(), err = ScratchFile();
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -79,7 +57,7 @@ CliRun RunCli(const std::vector<std::string>& args) {
                         CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
     throw std::runtime_error("cannot start " + std::string(VELKRANE_CLI));
   }
-  const Handle child(process.hProcess), thread(process.hThread);
+  const OwnedHandle child(process.hProcess), thread(process.hThread);
   if (::WaitForSingleObject(child.get(), kRunTimeoutMs) != WAIT_OBJECT_0) {
     ::TerminateProcess(child.get(), 255);
     ::WaitForSingleObject(child.get(), INFINITE);

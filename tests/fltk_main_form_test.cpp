@@ -2,6 +2,8 @@
 // Xvfb. The dialogs answer from a script; fltk_message_box_test.cpp covers
 // the real boxes.
 
+#include <cctype>
+#include <cstdio>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -102,6 +104,26 @@ class MainFormTest : public ::testing::Test {
     return statuses_;
   }
 
+  /// A drop on the list as the X11 layer delivers it: the DND events to
+  /// the window, with the FL_ENTER of the pointer the file manager lets go
+  /// of before the release, then the FL_PASTE of the dropped text/uri-list
+  /// to the widget below the mouse. False when the window refused it.
+  bool Drop(const std::string& uri_list) {
+    Fl::e_x = kLBMain.left + 20;
+    Fl::e_y = kLBMain.top + 20;
+    Fl::e_x_root = form_.x() + Fl::e_x;
+    Fl::e_y_root = form_.y() + Fl::e_y;
+    for (int event : {FL_DND_ENTER, FL_DND_DRAG, FL_ENTER, FL_DND_RELEASE}) {
+      if (!Fl::handle(event, &form_) && event != FL_ENTER) return false;
+    }
+    Fl_Widget* target = Fl::belowmouse();
+    if (!target) return false;
+    Fl::e_text = const_cast<char*>(uri_list.c_str());
+    Fl::e_length = static_cast<int>(uri_list.size());
+    target->handle(FL_PASTE);
+    return true;
+  }
+
   std::vector<std::string> Entries() const {
     std::vector<std::string> entries;
     for (int i = 1; i <= form_.LBMain->size(); ++i) {
@@ -118,6 +140,17 @@ class MainFormTest : public ::testing::Test {
 
 std::string Processing(const std::string& name) {
   return kProcessingPrefix + name + kProcessingSuffix;
+}
+
+/// `path` as a file manager puts it in a text/uri-list line.
+std::string FileUri(const std::string& path) {
+  std::string uri = "file://";
+  for (const unsigned char c : path) {
+    char escape[4];
+    std::snprintf(escape, sizeof escape, "%%%02X", c);
+    uri += std::isalnum(c) || c == '/' || c == '.' ? std::string(1, c) : escape;
+  }
+  return uri + "\r\n";
 }
 
 TEST_F(MainFormTest, WindowAndControlsSitWhereTheDesignPutsThem) {
@@ -235,6 +268,32 @@ TEST_F(MainFormTest, SelectReplacesCancelKeepsClearEmpties) {
   EXPECT_TRUE(dialogs_.errors.empty());
 }
 
+// The paths given at start, and later a drop from the file manager: files
+// as they are, folders as the .x3f files inside, in the order given.
+TEST_F(MainFormTest, StartPathsFillTheListAndADropReplacesIt) {
+  ScopedTempDir dir;
+  const std::string photo = "\xe5\x86\x99\xe7\x9c\x9f/\xf0\x9f\x8c\x85 0004.X3F";
+  for (const char* name : {"b.X3F", "a.X3F", "card/DCIM/2.X3F", "card/1.x3f",
+                           "card/notes.txt", "card/PostProcessed/1.x3f", photo.c_str()}) {
+    testing::fs::create_directories(testing::PathOf(dir.File(name)).parent_path());
+    WriteFile(dir.File(name), {1});
+  }
+  const std::string a = dir.File("a.X3F"), b = dir.File("b.X3F"), card = dir.File("card");
+  const std::string one = dir.File("card/1.x3f"), two = dir.File("card/DCIM/2.X3F");
+
+  form_.OpenPaths({b, "", card, a});
+  EXPECT_EQ((std::vector<std::string>{b, one, two, a}), Entries());
+  EXPECT_TRUE(dialogs_.messages.empty()) << "nothing runs by itself";
+  EXPECT_EQ(ContactText(), Status());
+
+  ASSERT_TRUE(Drop(FileUri(a) + FileUri(dir.File(photo)) + FileUri(card)));
+  EXPECT_EQ((std::vector<std::string>{a, dir.File(photo), one, two}), Entries());
+  ASSERT_TRUE(Drop("https://example.org/a.X3F\r\n"));
+  EXPECT_EQ((std::vector<std::string>{a, dir.File(photo), one, two}), Entries())
+      << "a drop without local files leaves the list";
+  EXPECT_TRUE(dialogs_.errors.empty());
+}
+
 TEST_F(MainFormTest, DecodeWithEmptyListSaysSoAndLeavesTheStatus) {
   const std::string status_before = Status();
   EXPECT_TRUE(Decode().empty());
@@ -302,6 +361,16 @@ TEST_F(MainFormTest, ListChangedDuringRun) {
        [&] {
          Select(std::vector<std::string>{dir.File("x.X3F"), dir.File("y.X3F"),
                                          dir.File("z.X3F")});
+       },
+       {Processing("a.X3F"), a_done, Processing("y.X3F"),
+        "y.X3F:Post-processed successfully! - saved as y.X3F",
+        Processing("z.X3F"),
+        "z.X3F:Post-processed successfully! - saved as z.X3F", "Ready."},
+       {}, 1},
+      {"Drop a list as long",
+       [&] {
+         Drop(FileUri(dir.File("x.X3F")) + FileUri(dir.File("y.X3F")) +
+              FileUri(dir.File("z.X3F")));
        },
        {Processing("a.X3F"), a_done, Processing("y.X3F"),
         "y.X3F:Post-processed successfully! - saved as y.X3F",

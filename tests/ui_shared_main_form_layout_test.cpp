@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <vector>
 
 #include "ui/shared/main_form_texts.h"
 
@@ -45,6 +46,29 @@ TEST(MainFormLayout, ControlsFitTheClientArea) {
     EXPECT_LE(r.top + r.height, kClientHeight);
   }
   EXPECT_EQ(kClientHeight, kSBar.top + kSBar.height);  // the bar sits at the bottom
+}
+
+// Edges are scaled, so the status bar still ends at the client's bottom.
+TEST(MainFormLayout, ScaledForDpi) {
+  const struct {
+    int dpi, client_width, client_height, font, sbar_top, sbar_height, edge1;
+  } cases[] = {
+      {96, 506, 407, 11, 388, 19, 250},
+      {120, 633, 509, 14, 485, 24, 313},
+      {144, 759, 611, 17, 582, 29, 375},
+  };
+  for (const auto& c : cases) {
+    const Rect sbar = ScaleForDpi(kSBar, c.dpi);
+    EXPECT_EQ((std::vector<int>{c.client_width, c.client_height, c.font, c.sbar_top,
+                                c.sbar_height, c.edge1, -1}),
+              (std::vector<int>{ScaleForDpi(kClientWidth, c.dpi),
+                                ScaleForDpi(kClientHeight, c.dpi), ScaleForDpi(11, c.dpi),
+                                sbar.top, sbar.height,
+                                ScaleStatusEdgeForDpi(kStatusPanelEdges[1], c.dpi),
+                                ScaleStatusEdgeForDpi(kStatusPanelEdges[2], c.dpi)}))
+        << c.dpi;
+  }
+  EXPECT_EQ(-17, ScaleForDpi(-11, 144)) << "rounds away from zero, as MulDiv";
 }
 
 }  // namespace

@@ -1,12 +1,18 @@
 // The real main window under Wine, driven by window messages. The open-file
 // dialog sits behind the seam here; win32_open_dialog_test.cpp drives the
-// real one.
+// real one. The layout is checked at the DPI the Wine prefix is set to
+// (VELKRANE_TEST_DPI, 96 when unset): `make test` runs this suite at 96 and
+// at 144.
 
 #include <windows.h>
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,6 +38,43 @@ using testing::StatusRecorder;
 using testing::StatusText;
 using testing::WindowText;
 using Paths = std::vector<std::string>;
+
+/// The DPI this run's Wine prefix is set to.
+int ExpectedDpi() {
+  const char* dpi = std::getenv("VELKRANE_TEST_DPI");
+  return dpi ? std::atoi(dpi) : kDesignDpi;
+}
+
+/// Asks the window for its size at another DPI, as Windows does first.
+constexpr UINT kWmGetDpiScaledSize = 0x02E4;
+
+/// Files dropped from Explorer as the shell hands them over: a DROPFILES
+/// block with the wide names after it, in movable global memory that the
+/// window must free.
+HDROP MakeDrop(const Paths& paths) {
+  std::wstring names;
+  for (const std::string& path : paths) names += Widen(path) + L'\0';
+  names += L'\0';
+  const HGLOBAL memory =
+      ::GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+  auto* header = static_cast<DROPFILES*>(::GlobalLock(memory));
+  header->pFiles = sizeof(DROPFILES);
+  header->fWide = TRUE;
+  std::memcpy(header + 1, names.data(), names.size() * sizeof(wchar_t));
+  ::GlobalUnlock(memory);
+  return static_cast<HDROP>(memory);
+}
+
+/// The width of an icon's picture.
+int IconWidth(HICON icon) {
+  ICONINFO info{};
+  if (!icon || !::GetIconInfo(icon, &info)) return 0;
+  BITMAP bitmap{};
+  ::GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+  if (info.hbmColor) ::DeleteObject(info.hbmColor);
+  ::DeleteObject(info.hbmMask);
+  return bitmap.bmWidth;
+}
 
 class MainFormTest : public ::testing::Test {
  protected:
@@ -63,6 +106,22 @@ class MainFormTest : public ::testing::Test {
   std::string Status(int panel) const {
     return StatusText(Control(kSBarId), panel);
   }
+  void ExpectLayoutAt(int dpi) const;
+  /// What Windows sends when the window moves to a screen of another scale.
+  /// Wine keeps drawing the frame at the prefix's DPI, so the suggested
+  /// rectangle is the new client area inside the frame the window has.
+  void ChangeDpi(int dpi) {
+    RECT window, client;
+    ::GetWindowRect(hwnd_, &window);
+    ::GetClientRect(hwnd_, &client);
+    RECT suggested = window;
+    suggested.right = window.left + (window.right - window.left - client.right) +
+                      ScaleForDpi(kClientWidth, dpi);
+    suggested.bottom = window.top + (window.bottom - window.top - client.bottom) +
+                       ScaleForDpi(kClientHeight, dpi);
+    ::SendMessageW(hwnd_, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                   reinterpret_cast<LPARAM>(&suggested));
+  }
 
   std::unique_ptr<TMainForm> form_;
   HWND hwnd_ = nullptr;
@@ -79,15 +138,23 @@ RECT RectInParent(HWND control) {
 }
 
 TEST_F(MainFormTest, WindowFrame) {
+  const int dpi = ExpectedDpi();
+  ASSERT_EQ(dpi, form_->Dpi()) << "the window's DPI, from the system";
   RECT client;
   ::GetClientRect(hwnd_, &client);
-  EXPECT_EQ(kClientWidth, client.right - client.left);
-  EXPECT_EQ(kClientHeight, client.bottom - client.top);
+  EXPECT_EQ(ScaleForDpi(kClientWidth, dpi), client.right - client.left);
+  EXPECT_EQ(ScaleForDpi(kClientHeight, dpi), client.bottom - client.top);
   RECT frame;
   ::GetWindowRect(hwnd_, &frame);
   EXPECT_EQ(kWindowLeft, frame.left);
   EXPECT_EQ(kWindowTop, frame.top);
   EXPECT_EQ(kAppTitle, WindowText(hwnd_));
+  // Asked for its size at its own DPI, the window names the size it has.
+  SIZE scaled = {};
+  EXPECT_TRUE(::SendMessageW(hwnd_, kWmGetDpiScaledSize, dpi,
+                             reinterpret_cast<LPARAM>(&scaled)));
+  EXPECT_EQ(frame.right - frame.left, scaled.cx);
+  EXPECT_EQ(frame.bottom - frame.top, scaled.cy);
 
   const LONG style = ::GetWindowLongW(hwnd_, GWL_STYLE);
   EXPECT_TRUE(style & WS_SYSMENU);
@@ -99,7 +166,8 @@ TEST_F(MainFormTest, WindowFrame) {
   EXPECT_NE(0u, ::GetClassLongPtrW(hwnd_, GCLP_HICON));
 }
 
-TEST_F(MainFormTest, ControlGeometry) {
+// Every control, its font and its pictures where `dpi` puts them.
+void MainFormTest::ExpectLayoutAt(int dpi) const {
   const struct {
     HWND control;
     Rect want;
@@ -115,11 +183,12 @@ TEST_F(MainFormTest, ControlGeometry) {
   };
   for (const auto& c : cases) {
     ASSERT_NE(nullptr, c.control) << c.name;
+    const Rect want = ScaleForDpi(c.want, dpi);
     const RECT r = RectInParent(c.control);
-    EXPECT_EQ(c.want.left, r.left) << c.name;
-    EXPECT_EQ(c.want.top, r.top) << c.name;
-    EXPECT_EQ(c.want.width, r.right - r.left) << c.name;
-    EXPECT_EQ(c.want.height, r.bottom - r.top) << c.name;
+    EXPECT_EQ(want.left, r.left) << c.name << " at " << dpi;
+    EXPECT_EQ(want.top, r.top) << c.name << " at " << dpi;
+    EXPECT_EQ(want.width, r.right - r.left) << c.name << " at " << dpi;
+    EXPECT_EQ(want.height, r.bottom - r.top) << c.name << " at " << dpi;
   }
 
   // Labels are as wide as their text and no wider than the text needs.
@@ -129,15 +198,68 @@ TEST_F(MainFormTest, ControlGeometry) {
   } labels[] = {{InPanel(kL1Id), kL1Left, kL1Top},
                 {InPanel(kLabel2Id), kLabel2Left, kLabel2Top}};
   for (const auto& l : labels) {
+    const Rect want = ScaleForDpi({l.left, l.top, 0, kLabelHeight}, dpi);
     const RECT r = RectInParent(l.label);
-    EXPECT_EQ(l.left, r.left);
-    EXPECT_EQ(l.top, r.top);
-    EXPECT_EQ(kLabelHeight, r.bottom - r.top);
-    EXPECT_GT(r.right - r.left, 20);
-    EXPECT_LE(r.right, kPanel1.width - 1) << "cut off by the panel's bevel";
+    EXPECT_EQ(want.left, r.left);
+    EXPECT_EQ(want.top, r.top);
+    EXPECT_EQ(want.height, r.bottom - r.top);
+    EXPECT_GT(r.right - r.left, ScaleForDpi(20, dpi));
+    EXPECT_LE(r.right, ScaleForDpi(kPanel1.width, dpi) - 1)
+        << "cut off by the panel's bevel";
   }
-  EXPECT_NE(0, ::SendMessageW(InPanel(kImage1Id), STM_GETICON, 0, 0))
-      << "the header picture is missing";
+
+  // Tahoma 8 point at this DPI in every control.
+  const HWND controls[] = {Control(kButton1Id), Control(kButton2Id),
+                           Control(kButton3Id), Control(kLBMainId),
+                           Control(kSBarId),    InPanel(kL1Id),
+                           InPanel(kLabel2Id)};
+  for (const HWND control : controls) {
+    const auto font =
+        reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
+    ASSERT_NE(nullptr, font) << testing::ClassOf(control);
+    LOGFONTW log = {};
+    ASSERT_NE(0, ::GetObjectW(font, sizeof log, &log));
+    EXPECT_EQ(std::wstring(L"Tahoma"), log.lfFaceName);
+    EXPECT_EQ(-ScaleForDpi(11, dpi), log.lfHeight) << "at " << dpi;
+    EXPECT_EQ(ANSI_CHARSET, log.lfCharSet);
+  }
+
+  EXPECT_EQ(ScaleForDpi(kListItemHeight, dpi),
+            ::SendMessageW(Control(kLBMainId), LB_GETITEMHEIGHT, 0, 0));
+  int edges[4] = {};
+  ASSERT_EQ(3, ::SendMessageW(Control(kSBarId), SB_GETPARTS, 4,
+                              reinterpret_cast<LPARAM>(edges)));
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(ScaleStatusEdgeForDpi(kStatusPanelEdges[i], dpi), edges[i]);
+  }
+
+  // The pictures are drawn at the size they are shown, from the icon files'
+  // larger sizes.
+  const auto header = reinterpret_cast<HICON>(
+      ::SendMessageW(InPanel(kImage1Id), STM_GETICON, 0, 0));
+  EXPECT_EQ(ScaleForDpi(32, dpi), IconWidth(header)) << "the header picture";
+  EXPECT_EQ(ScaleForDpi(16, dpi),
+            IconWidth(reinterpret_cast<HICON>(
+                ::SendMessageW(hwnd_, WM_GETICON, ICON_SMALL, 0))));
+  EXPECT_EQ(ScaleForDpi(32, dpi),
+            IconWidth(reinterpret_cast<HICON>(
+                ::SendMessageW(hwnd_, WM_GETICON, ICON_BIG, 0))));
+}
+
+TEST_F(MainFormTest, ControlGeometry) { ExpectLayoutAt(ExpectedDpi()); }
+
+// A move to a screen of another scale re-lays the window there, and back.
+TEST_F(MainFormTest, DpiChangeRelaysTheWindow) {
+  const int start = ExpectedDpi();
+  for (const int dpi : {start == 144 ? 96 : 144, 120, start}) {
+    ChangeDpi(dpi);
+    EXPECT_EQ(dpi, form_->Dpi());
+    RECT client;
+    ::GetClientRect(hwnd_, &client);
+    EXPECT_EQ(ScaleForDpi(kClientWidth, dpi), client.right);
+    EXPECT_EQ(ScaleForDpi(kClientHeight, dpi), client.bottom);
+    ExpectLayoutAt(dpi);
+  }
 }
 
 TEST_F(MainFormTest, TextsAndStatusPanels) {
@@ -156,44 +278,22 @@ TEST_F(MainFormTest, TextsAndStatusPanels) {
   EXPECT_EQ("", Status(0));
   EXPECT_EQ("Contact " + std::string(kSupportAddress), Status(1));
   EXPECT_EQ("Web " + std::string(kWebAddress), Status(2));
-  int edges[4] = {};
-  ASSERT_EQ(3, ::SendMessageW(Control(kSBarId), SB_GETPARTS, 4,
-                              reinterpret_cast<LPARAM>(edges)));
-  EXPECT_EQ(50, edges[0]);
-  EXPECT_EQ(250, edges[1]);
-  EXPECT_EQ(-1, edges[2]);
 
   const HWND list = Control(kLBMainId);
-  EXPECT_EQ(kListItemHeight, ::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
   EXPECT_EQ(0, ::GetWindowLongW(list, GWL_STYLE) &
                    (LBS_MULTIPLESEL | LBS_EXTENDEDSEL | LBS_SORT));
   EXPECT_TRUE(List().empty());
-}
-
-TEST_F(MainFormTest, EveryControlUsesTahoma8) {
-  const HWND controls[] = {Control(kButton1Id), Control(kButton2Id),
-                           Control(kButton3Id), Control(kLBMainId),
-                           Control(kSBarId),    InPanel(kL1Id),
-                           InPanel(kLabel2Id)};
-  for (const HWND control : controls) {
-    const auto font =
-        reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
-    ASSERT_NE(nullptr, font) << testing::ClassOf(control);
-    LOGFONTW log = {};
-    ASSERT_NE(0, ::GetObjectW(font, sizeof log, &log));
-    EXPECT_EQ(std::wstring(L"Tahoma"), log.lfFaceName);
-    EXPECT_EQ(-11, log.lfHeight);
-    EXPECT_EQ(ANSI_CHARSET, log.lfCharSet);
-  }
 }
 
 TEST_F(MainFormTest, PanelIsWhiteOnButtonFace) {
   ::RedrawWindow(hwnd_, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   const HDC dc = ::GetDC(hwnd_);
+  const int dpi = ExpectedDpi();
   const COLORREF panel = ::GetPixel(dc, 100, 20);
   const COLORREF bevel = ::GetPixel(dc, 100, 0);
-  const COLORREF face = ::GetPixel(dc, 420, 250);
+  const COLORREF face =
+      ::GetPixel(dc, ScaleForDpi(420, dpi), ScaleForDpi(250, dpi));
   ::ReleaseDC(hwnd_, dc);
   EXPECT_EQ(RGB(255, 255, 255), panel);
   EXPECT_EQ(::GetSysColor(COLOR_BTNSHADOW), bevel) << "lowered bevel";
@@ -250,6 +350,74 @@ TEST_F(MainFormTest, SelectReplacesAndClearEmpties) {
   }
   EXPECT_EQ(ContactText(), Status(1))
       << "the list buttons leave the status bar";
+}
+
+// Files for the drop and start tests: two files, and a folder with two
+// .x3f files, something else, and copies of an earlier run.
+struct DropSources {
+  ScopedTempDir dir;
+  std::string a = dir.File("a.X3F");
+  std::string photo = dir.File("\xe5\x86\x99\xe7\x9c\x9f 0003.X3F");
+  std::string card = dir.File("card");
+  Paths card_files = {dir.File("card\\1.x3f"), dir.File("card\\DCIM\\2.X3F")};
+  DropSources() {
+    for (const std::string& name :
+         {a, photo, card_files[0], card_files[1], dir.File("card\\notes.txt"),
+          dir.File("card\\PostProcessed\\1.x3f")}) {
+      testing::fs::create_directories(testing::PathOf(name).parent_path());
+      testing::WriteFile(name, {1});
+    }
+  }
+};
+
+TEST_F(MainFormTest, DropReplacesTheList) {
+  EXPECT_TRUE(::GetWindowLongW(hwnd_, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+  DropSources src;
+  Select(Paths{"C:\\old\\x.X3F"});
+  const HDROP drop = MakeDrop({src.photo, src.card, src.a});
+  ::SendMessageW(hwnd_, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+  EXPECT_EQ((Paths{src.photo, src.card_files[0], src.card_files[1], src.a}), List());
+  EXPECT_EQ(0u, ::GlobalSize(drop)) << "the drop's memory was not freed";
+  EXPECT_EQ(ContactText(), Status(1)) << "nothing runs by itself";
+}
+
+// Velkrane.exe started with files and a folder, as Explorer starts it for
+// files dropped on its icon: the list shows them in order, folders
+// expanded, and waits for Decode.
+TEST(ProgramStart, ArgumentsFillTheList) {
+  DropSources src;
+  std::wstring command = testing::QuotedArgument(testing::ProgramPath());
+  for (const std::string& path : {src.photo, src.card, src.a}) {
+    command += L" " + testing::QuotedArgument(Widen(path));
+  }
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started = {};
+  ASSERT_TRUE(::CreateProcessW(testing::ProgramPath().c_str(), &command[0],
+                               nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &started));
+  const testing::OwnedHandle process(started.hProcess), thread(started.hThread);
+
+  HWND window = nullptr;
+  for (int i = 0; i < 300 && !window; ++i) {
+    ::Sleep(100);
+    for (HWND w = ::FindWindowExW(nullptr, nullptr, L"TMainForm", nullptr); w;
+         w = ::FindWindowExW(nullptr, w, L"TMainForm", nullptr)) {
+      DWORD owner = 0;
+      ::GetWindowThreadProcessId(w, &owner);
+      if (owner == started.dwProcessId && ::IsWindowVisible(w)) window = w;
+    }
+  }
+  ASSERT_NE(nullptr, window) << "the window did not appear";
+  EXPECT_EQ((Paths{src.photo, src.card_files[0], src.card_files[1], src.a}),
+            ListEntries(::GetDlgItem(window, kLBMainId)));
+  EXPECT_FALSE(testing::Exists(src.dir.File("PostProcessed")));
+
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
+  if (::WaitForSingleObject(process.get(), 30000) != WAIT_OBJECT_0) {
+    ::TerminateProcess(process.get(), 1);
+    ADD_FAILURE() << "the program did not end on WM_CLOSE";
+  }
 }
 
 TEST_F(MainFormTest, DecodeEmptyListShowsOnlyTheBox) {
@@ -320,9 +488,12 @@ TEST_F(MainFormTest, DecodeRealFiles) {
   EXPECT_FALSE(testing::Exists(src.out + "b.X3F"));
 }
 
-// A button pressed while the run pumps messages: the press is posted before
-// Decode, so it lands in the first pump, after a.X3F was read from the list.
-// In `new_selection` (what Select then picks) "b" stands for b.X3F.
+// A button pressed, or files dropped, while the run pumps messages: the
+// press is posted before Decode, so it lands in the first pump, after a.X3F
+// was read from the list. In `new_selection` (what Select then picks, or
+// what is dropped) "b" stands for b.X3F.
+constexpr int kDropFiles = 0;
+
 TEST_F(MainFormTest, PressesDuringARun) {
   const struct {
     int button;
@@ -351,6 +522,13 @@ TEST_F(MainFormTest, PressesDuringARun) {
        {"summary"},
        false,
        "Select with a list as long goes on by index"},
+      {kDropFiles,
+       {"x", "b"},
+       {Processing("a.X3F"), Saved("a.X3F"), Processing("b.X3F"),
+        NoTail("b.X3F"), "Ready."},
+       {"summary"},
+       false,
+       "a drop with a list as long goes on by index"},
       {kButton1Id,
        {},
        {Processing("a.X3F"), Processing("a.X3F"), Saved("a.X3F"),
@@ -369,7 +547,12 @@ TEST_F(MainFormTest, PressesDuringARun) {
     }
     BoxWatcher watcher;
     StatusRecorder status(Control(kSBarId), kStatusPanel);
-    PostClick(c.button);
+    if (c.button == kDropFiles) {
+      ::PostMessageW(hwnd_, WM_DROPFILES,
+                     reinterpret_cast<WPARAM>(MakeDrop(*selection_)), 0);
+    } else {
+      PostClick(c.button);
+    }
     Click(kButton1Id);
 
     EXPECT_EQ(c.want_status, status.texts) << c.what;

@@ -12,20 +12,13 @@
 
 #include "fileio/win32_text.h"
 #include "resource.h"
+#include "tests/win32_test_util.h"
 
 namespace velkrane {
 namespace {
 
-// Velkrane.exe is built into the same folder as this test program.
-std::wstring ProgramPath() {
-  std::wstring path(MAX_PATH * 4, L'\0');
-  path.resize(
-      ::GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size())));
-  return path.substr(0, path.find_last_of(L"\\/") + 1) + L"Velkrane.exe";
-}
-
 TEST(ProgramResources, VersionRecord) {
-  const std::wstring path = ProgramPath();
+  const std::wstring path = testing::ProgramPath();
   DWORD ignored = 0;
   const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
   ASSERT_NE(0u, size) << Narrow(path);
@@ -66,7 +59,7 @@ BOOL CALLBACK FirstName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR first) {
 }
 
 TEST(ProgramResources, IconFirstAndManifest) {
-  const HMODULE program = ::LoadLibraryExW(ProgramPath().c_str(), nullptr,
+  const HMODULE program = ::LoadLibraryExW(testing::ProgramPath().c_str(), nullptr,
                                            LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(nullptr, program);
   // Explorer shows the first icon group; it must be the program icon (1).
@@ -82,6 +75,9 @@ TEST(ProgramResources, IconFirstAndManifest) {
   const std::string body(text, ::SizeofResource(program, manifest));
   EXPECT_NE(std::string::npos, body.find("Microsoft.Windows.Common-Controls"));
   EXPECT_NE(std::string::npos, body.find("version=\"6.0.0.0\""));
+  // Per-monitor v2 where Windows has it, the older forms before.
+  EXPECT_NE(std::string::npos, body.find(">PerMonitorV2, PerMonitor</dpiAwareness>"));
+  EXPECT_NE(std::string::npos, body.find(">true/pm</dpiAware>"));
   ::FreeLibrary(program);
 }
 

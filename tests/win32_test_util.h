@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,6 +17,38 @@
 #include "fileio/win32_text.h"
 
 namespace velkrane::testing {
+
+// One argument as the C runtime's parser reads it back: in quotes, with the
+// backslashes before a quote doubled.
+inline std::wstring QuotedArgument(const std::wstring& arg) {
+  if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
+  std::wstring quoted = L"\"";
+  std::size_t backslashes = 0;
+  for (const wchar_t c : arg) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    quoted.push_back(c);
+  }
+  return quoted.append(backslashes * 2, L'\\') + L"\"";
+}
+
+struct CloseHandleDeleter {
+  void operator()(HANDLE h) const { ::CloseHandle(h); }
+};
+/// A process, thread or file handle, closed at scope exit.
+using OwnedHandle = std::unique_ptr<void, CloseHandleDeleter>;
+
+/// Velkrane.exe, which is built into the folder of the window tests.
+inline std::wstring ProgramPath() {
+  std::wstring path(MAX_PATH * 4, L'\0');
+  path.resize(
+      ::GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size())));
+  return path.substr(0, path.find_last_of(L"\\/") + 1) + L"Velkrane.exe";
+}
 
 /// A message box as the user saw it.
 struct SeenBox {

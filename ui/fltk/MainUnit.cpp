@@ -9,6 +9,7 @@
 #include "ui/fltk/icons.h"
 #include "ui/shared/main_form_layout.h"
 #include "ui/shared/main_form_texts.h"
+#include "ui/shared/opened_paths.h"
 
 namespace velkrane {
 
@@ -138,12 +139,60 @@ void TMainForm::Button1Click() { runs_.Decode(*this); }
 
 void TMainForm::Button2Click() {
   const auto chosen = dialogs_.ChooseFiles();
-  if (!chosen) return;
-  LBMain->clear();
-  for (const auto& path : *chosen) LBMain->add(path.c_str());
+  if (chosen) ReplaceList(*chosen);
 }
 
 void TMainForm::Button3Click() { LBMain->clear(); }
+
+void TMainForm::ReplaceList(const std::vector<std::string>& entries) {
+  LBMain->clear();
+  for (const auto& entry : entries) LBMain->add(entry.c_str());
+}
+
+void TMainForm::OpenPaths(const std::vector<std::string>& paths) {
+  ReplaceList(ListEntriesFor(paths));
+}
+
+void TMainForm::FilesDropped() {
+  const char* text = Fl::event_text();
+  if (!text) return;
+  // A drop of links or other things that are not local files leaves the
+  // list as it is, as a cancelled Select does.
+  const auto paths = PathsFromUriList(std::string(text, Fl::event_length()));
+  if (paths) OpenPaths(*paths);
+}
+
+int TMainForm::handle(int event) {
+  switch (event) {
+    case FL_DND_ENTER:
+    case FL_DND_DRAG:
+      // The whole window takes the drop, whichever control is under the
+      // pointer: the release and then the data go to the widget below the
+      // mouse, so that must be the window.
+      dragging_over_ = true;
+      Fl::belowmouse(this);
+      return 1;
+    case FL_ENTER:
+    case FL_MOVE:
+    case FL_LEAVE:
+      // When the file manager lets go of the pointer, the pointer "enters"
+      // this window before the drop arrives, which would make the control
+      // under it the widget below the mouse, and it refuses drops.
+      if (!dragging_over_) break;
+      Fl::belowmouse(this);
+      return 1;
+    case FL_DND_LEAVE:
+    case FL_DND_RELEASE:
+    case FL_PUSH:
+      dragging_over_ = false;
+      if (event == FL_PUSH) break;
+      return 1;
+    case FL_PASTE:
+      Guarded(&TMainForm::FilesDropped);
+      return 1;
+  }
+  return Fl_Double_Window::handle(event);
+}
 
 void TMainForm::Guarded(Handler handler) noexcept {
   try {

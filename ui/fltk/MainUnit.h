@@ -51,6 +51,14 @@ class TMainForm : public Fl_Double_Window, public BatchWindow {
   explicit TMainForm(MainFormDialogs& dialogs);
   ~TMainForm() override;
 
+  /// Files and folders named at start or dropped on the window: they
+  /// replace the list, folders as the .x3f files below them.
+  void OpenPaths(const std::vector<std::string>& paths);
+
+  /// Accepts files dragged from the file manager: the drop arrives as an
+  /// FL_PASTE of its text/uri-list.
+  int handle(int event) override;
+
   // BatchWindow.
   int EntryCount() const override;
   std::string Entry(int index) const override;
@@ -78,6 +86,10 @@ class TMainForm : public Fl_Double_Window, public BatchWindow {
   void Button1Click();
   void Button2Click();
   void Button3Click();
+  /// The list holds `entries` and nothing else.
+  void ReplaceList(const std::vector<std::string>& entries);
+  /// The FL_PASTE that ends a drop.
+  void FilesDropped();
 
   /// Runs a handler; whatever it throws ends here in the error box, since
   /// no exception may pass back into the toolkit.
@@ -89,6 +101,8 @@ class TMainForm : public Fl_Double_Window, public BatchWindow {
   std::unique_ptr<Fl_Image> header_image_;
   std::vector<std::unique_ptr<Fl_RGB_Image>> program_icons_;
   DecodeRuns runs_;
+  /// Between a drag's entering the window and its drop or leaving.
+  bool dragging_over_ = false;
 };
 
 }  // namespace velkrane

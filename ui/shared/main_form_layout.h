@@ -1,8 +1,9 @@
 #pragma once
 
 // Where every control of the main window sits, in the 96-dpi pixels the
-// window is drawn for. Both front ends build from this, and the Linux tests
-// check it; the texts are in main_form_texts.h.
+// window is drawn for, and that geometry at other DPIs. Both front ends
+// build from this, and the Linux tests check it; the texts are in
+// main_form_texts.h.
 
 namespace velkrane {
 
@@ -35,5 +36,30 @@ constexpr int kStatusPanelEdges[] = {50, 250, -1};
 constexpr int kStatusPanel = 1;
 /// The panel with the web address.
 constexpr int kWebPanel = 2;
+
+/// The dots per inch the numbers above are for.
+constexpr int kDesignDpi = 96;
+
+/// A length of `pixels` at 96 dpi, at `dpi`: times dpi/96, a half rounded
+/// away from zero, as Windows' MulDiv does (11 becomes 17 at 144 dpi).
+constexpr int ScaleForDpi(int pixels, int dpi) {
+  const long long scaled = static_cast<long long>(pixels) * dpi;
+  return static_cast<int>(scaled >= 0 ? (scaled + kDesignDpi / 2) / kDesignDpi
+                                      : (scaled - kDesignDpi / 2) / kDesignDpi);
+}
+
+/// `r` at `dpi`. Its edges are scaled, not its size, so that controls that
+/// touch at 96 dpi still touch and the status bar still ends at the client
+/// area's bottom edge.
+constexpr Rect ScaleForDpi(const Rect& r, int dpi) {
+  const int left = ScaleForDpi(r.left, dpi), top = ScaleForDpi(r.top, dpi);
+  return {left, top, ScaleForDpi(r.left + r.width, dpi) - left,
+          ScaleForDpi(r.top + r.height, dpi) - top};
+}
+
+/// A status-bar panel's right edge at `dpi`; -1 (to the bar's end) stays.
+constexpr int ScaleStatusEdgeForDpi(int edge, int dpi) {
+  return edge < 0 ? edge : ScaleForDpi(edge, dpi);
+}
 
 }  // namespace velkrane

@@ -3,16 +3,18 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
-#include <algorithm>
 #include <exception>
 #include <iterator>
 
 #include "fileio/error.h"
 #include "fileio/win32_text.h"
 #include "ui/shared/main_form_texts.h"
+#include "ui/shared/opened_paths.h"
 #include "ui/shared/ui_font.h"
 #include "ui/win32/resource.h"
+#include "ui/win32/window_dpi.h"
 
 namespace velkrane {
 
@@ -26,9 +28,14 @@ const char kCreateControlFailed[] =
 const char kListFailed[] = "Cannot add a file to the list.";
 const char kUnknownError[] = "Unknown error";
 
-// Tahoma 8 point at the 96 dots per inch the layout is drawn for; negative,
-// so the height is the characters' and not the cell's.
-constexpr int kFontHeight = -kUiFontPixels;
+constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU |
+                             WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+// Sent before WM_DPICHANGED by Windows 10 1703 and later, which our
+// Windows 7 headers do not name.
+constexpr UINT kWmGetDpiScaledSize = 0x02E4;
+// The window's own pictures at 96 dpi: title bar and taskbar.
+constexpr int kSmallIconSize = 16;
+constexpr int kBigIconSize = 32;
 
 std::string LastErrorText() { return SystemMessage(::GetLastError()); }
 
@@ -55,6 +62,37 @@ class FontDC {
   HGDIOBJ old_;
 };
 
+// The icon resource `id` drawn at `size` pixels: the icon files carry the
+// larger sizes, so a higher DPI gets a sharper picture, not a stretched one.
+IconHandle LoadIconSized(HINSTANCE instance, int id, int size) {
+  return IconHandle(static_cast<HICON>(::LoadImageW(
+      instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0)));
+}
+
+void Place(HWND control, const Rect& r) {
+  ::SetWindowPos(control, nullptr, r.left, r.top, r.width, r.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// A dropped file list: DragFinish frees it.
+struct DropDeleter {
+  void operator()(HDROP drop) const noexcept { ::DragFinish(drop); }
+};
+using DropHandle = std::unique_ptr<std::remove_pointer_t<HDROP>, DropDeleter>;
+
+// The files and folders of a drop, as UTF-8 paths in the drop's order.
+std::vector<std::string> DroppedPaths(HDROP drop) {
+  std::vector<std::string> paths;
+  const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    const UINT length = ::DragQueryFileW(drop, i, nullptr, 0);
+    std::wstring name(length + 1, L'\0');
+    name.resize(::DragQueryFileW(drop, i, &name[0], length + 1));
+    if (!name.empty()) paths.push_back(Narrow(name));
+  }
+  return paths;
+}
+
 }  // namespace
 
 void ShowBox(HWND owner, const std::string& text, UINT icon) {
@@ -78,22 +116,12 @@ TMainForm::TMainForm(HINSTANCE instance, OpenDialogFunction open_dialog)
   ::InitCommonControlsEx(&controls);
   RegisterClasses(instance_);
 
-  font_.reset(::CreateFontW(kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE,
-                            FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                            DEFAULT_PITCH | FF_DONTCARE, L"Tahoma"));
-  header_icon_.reset(static_cast<HICON>(
-      ::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_HEADER), IMAGE_ICON,
-                   kImage1.width, kImage1.height, 0)));
-
-  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
-                      WS_CLIPCHILDREN;
-  RECT frame = {0, 0, kClientWidth, kClientHeight};
-  ::AdjustWindowRectEx(&frame, style, FALSE, 0);
+  // Sized for 96 dpi here; WM_CREATE resizes it once the window's own DPI
+  // is known.
+  const SIZE frame = FrameSize(kDesignDpi);
   const HWND hwnd = ::CreateWindowExW(
-      0, kFormClass, Widen(kAppTitle).c_str(), style, kWindowLeft, kWindowTop,
-      frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-      instance_, this);
+      0, kFormClass, Widen(kAppTitle).c_str(), kFormStyle, kWindowLeft,
+      kWindowTop, frame.cx, frame.cy, nullptr, nullptr, instance_, this);
   if (!hwnd) {
     throw Error(create_error_.empty() ? kCreateWindowFailed + LastErrorText()
                                       : create_error_);
@@ -199,10 +227,39 @@ LRESULT CALLBACK TMainForm::PanelProc(HWND hwnd, UINT message, WPARAM wparam,
 
 LRESULT TMainForm::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case WM_CREATE:
+    case WM_CREATE: {
+      dpi_ = WindowDpi(hwnd_);
       CreateControls();
+      const SIZE frame = FrameSize(dpi_);
+      ::SetWindowPos(hwnd_, nullptr, 0, 0, frame.cx, frame.cy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
       FormCreate();
+      ::DragAcceptFiles(hwnd_, TRUE);
       return 0;
+    }
+    case WM_DROPFILES: {
+      const DropHandle drop(reinterpret_cast<HDROP>(wparam));
+      OpenPaths(DroppedPaths(drop.get()));
+      return 0;
+    }
+    case kWmGetDpiScaledSize:
+      // The size WM_DPICHANGED then suggests: exactly our scaled layout,
+      // not the old size scaled with its frame.
+      *reinterpret_cast<SIZE*>(lparam) = FrameSize(static_cast<int>(wparam));
+      return TRUE;
+    case WM_DPICHANGED: {
+      // Moved to a screen of another DPI, or the user changed the scale.
+      dpi_ = LOWORD(wparam);
+      LayOut();
+      const RECT& suggested = *reinterpret_cast<const RECT*>(lparam);
+      ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top,
+                     suggested.right - suggested.left,
+                     suggested.bottom - suggested.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+      ::RedrawWindow(hwnd_, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+      return 0;
+    }
     case WM_COMMAND:
       if (HIWORD(wparam) == BN_CLICKED) {
         switch (LOWORD(wparam)) {
@@ -237,67 +294,127 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 
 HWND TMainForm::CreateControl(HWND parent, const wchar_t* window_class,
                               const std::string& text, DWORD style,
-                              DWORD ex_style, const Rect& place, int id) {
+                              DWORD ex_style, int id) {
   const HWND control = ::CreateWindowExW(
       ex_style, window_class, Widen(text).c_str(),
-      WS_CHILD | WS_VISIBLE | style, place.left, place.top, place.width,
-      place.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-      instance_, nullptr);
+      WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
   if (!control) throw Error(kCreateControlFailed + LastErrorText());
-  ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()),
-                 FALSE);
   return control;
-}
-
-HWND TMainForm::CreateLabel(const std::string& text, int left, int top,
-                            int id) {
-  const std::wstring wide = Widen(text);
-  SIZE extent = {0, 0};
-  {
-    FontDC dc(panel1_, font_.get());
-    if (dc.get()) {
-      ::GetTextExtentPoint32W(dc.get(), wide.c_str(),
-                              static_cast<int>(wide.size()), &extent);
-    }
-  }
-  return CreateControl(panel1_, L"STATIC", text, SS_LEFT | SS_NOPREFIX, 0,
-                       {left, top, static_cast<int>(extent.cx), kLabelHeight},
-                       id);
 }
 
 void TMainForm::CreateControls() {
   // Creation order is the tab order: Decode, the list, Select, Clear, panel.
   CreateControl(hwnd_, L"BUTTON", kDecodeText, WS_TABSTOP | BS_PUSHBUTTON, 0,
-                kButton1, kButton1Id);
+                kButton1Id);
   lb_main_ =
       CreateControl(hwnd_, L"LISTBOX", "",
                     WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-                    WS_EX_CLIENTEDGE, kLBMain, kLBMainId);
-  // WM_SETFONT set the item height from the font; the layout wants 13.
-  ::SendMessageW(lb_main_, LB_SETITEMHEIGHT, 0, kListItemHeight);
+                    WS_EX_CLIENTEDGE, kLBMainId);
   CreateControl(hwnd_, L"BUTTON", kSelectText, WS_TABSTOP | BS_PUSHBUTTON, 0,
-                kButton2, kButton2Id);
+                kButton2Id);
   CreateControl(hwnd_, L"BUTTON", kClearText, WS_TABSTOP | BS_PUSHBUTTON, 0,
-                kButton3, kButton3Id);
+                kButton3Id);
 
-  panel1_ = CreateControl(hwnd_, kPanelClass, "", WS_CLIPSIBLINGS, 0, kPanel1,
-                          kPanel1Id);
-  const HWND image =
-      CreateControl(panel1_, L"STATIC", "", SS_ICON, 0, kImage1, kImage1Id);
-  ::SendMessageW(image, STM_SETICON,
-                 reinterpret_cast<WPARAM>(header_icon_.get()), 0);
-  ::SetWindowPos(image, nullptr, kImage1.left, kImage1.top, kImage1.width,
-                 kImage1.height, SWP_NOZORDER | SWP_NOACTIVATE);
-  CreateLabel(HeaderText(), kL1Left, kL1Top, kL1Id);
-  CreateLabel(kNoticeText, kLabel2Left, kLabel2Top, kLabel2Id);
+  panel1_ =
+      CreateControl(hwnd_, kPanelClass, "", WS_CLIPSIBLINGS, 0, kPanel1Id);
+  CreateControl(panel1_, L"STATIC", "", SS_ICON, 0, kImage1Id);
+  CreateControl(panel1_, L"STATIC", HeaderText(), SS_LEFT | SS_NOPREFIX, 0,
+                kL1Id);
+  CreateControl(panel1_, L"STATIC", kNoticeText, SS_LEFT | SS_NOPREFIX, 0,
+                kLabel2Id);
 
   // Placed by us, not docked by the control, so it keeps the table's size.
   sbar_ = CreateControl(hwnd_, STATUSCLASSNAMEW, "",
-                        CCS_NOPARENTALIGN | CCS_NORESIZE, 0, kSBar, kSBarId);
+                        CCS_NOPARENTALIGN | CCS_NORESIZE, 0, kSBarId);
+  LayOut();
+}
+
+void TMainForm::LayOut() {
+  // Tahoma 8 point at dpi_; negative, so the height is the characters' and
+  // not the cell's.
+  FontHandle font(::CreateFontW(
+      -ScaleForDpi(kUiFontPixels, dpi_), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+      FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+      DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma"));
+  IconHandle header_icon = LoadIconSized(instance_, IDI_HEADER,
+                                         ScaleForDpi(kImage1.width, dpi_));
+  IconHandle small_icon = LoadIconSized(instance_, IDI_VELKRANE,
+                                        ScaleForDpi(kSmallIconSize, dpi_));
+  IconHandle big_icon = LoadIconSized(instance_, IDI_VELKRANE,
+                                      ScaleForDpi(kBigIconSize, dpi_));
+
+  const struct {
+    HWND parent;
+    int id;
+    Rect place;
+  } places[] = {
+      {hwnd_, kButton1Id, kButton1}, {hwnd_, kLBMainId, kLBMain},
+      {hwnd_, kButton2Id, kButton2}, {hwnd_, kButton3Id, kButton3},
+      {hwnd_, kPanel1Id, kPanel1},   {hwnd_, kSBarId, kSBar},
+      {panel1_, kImage1Id, kImage1},
+  };
+  for (const auto& p : places) {
+    const HWND control = ::GetDlgItem(p.parent, p.id);
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()),
+                   FALSE);
+    // The picture first: setting it sizes the control to the icon.
+    if (p.id == kImage1Id) {
+      ::SendMessageW(control, STM_SETICON,
+                     reinterpret_cast<WPARAM>(header_icon.get()), 0);
+    }
+    Place(control, ScaleForDpi(p.place, dpi_));
+  }
+
+  // The header's labels are as wide as their text in the font.
+  const struct {
+    int id;
+    std::string text;
+    int left, top;
+  } labels[] = {{kL1Id, HeaderText(), kL1Left, kL1Top},
+                {kLabel2Id, kNoticeText, kLabel2Left, kLabel2Top}};
+  for (const auto& l : labels) {
+    const HWND label = ::GetDlgItem(panel1_, l.id);
+    ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()),
+                   FALSE);
+    const std::wstring wide = Widen(l.text);
+    SIZE extent = {0, 0};
+    {
+      FontDC dc(panel1_, font.get());
+      if (dc.get()) {
+        ::GetTextExtentPoint32W(dc.get(), wide.c_str(),
+                                static_cast<int>(wide.size()), &extent);
+      }
+    }
+    Rect place = ScaleForDpi({l.left, l.top, 0, kLabelHeight}, dpi_);
+    place.width = static_cast<int>(extent.cx);
+    Place(label, place);
+  }
+
+  // WM_SETFONT set the item height from the font; the layout wants 13.
+  ::SendMessageW(lb_main_, LB_SETITEMHEIGHT, 0,
+                 ScaleForDpi(kListItemHeight, dpi_));
   int edges[std::size(kStatusPanelEdges)];
-  std::copy(std::begin(kStatusPanelEdges), std::end(kStatusPanelEdges), edges);
+  for (std::size_t i = 0; i < std::size(edges); ++i) {
+    edges[i] = ScaleStatusEdgeForDpi(kStatusPanelEdges[i], dpi_);
+  }
   ::SendMessageW(sbar_, SB_SETPARTS, std::size(edges),
                  reinterpret_cast<LPARAM>(edges));
+  ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(small_icon.get()));
+  ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(big_icon.get()));
+
+  // The controls hold the new ones now; the old ones can go.
+  font_ = std::move(font);
+  header_icon_ = std::move(header_icon);
+  small_icon_ = std::move(small_icon);
+  big_icon_ = std::move(big_icon);
+}
+
+SIZE TMainForm::FrameSize(int dpi) const {
+  return FrameSizeFor(ScaleForDpi(kClientWidth, dpi),
+                      ScaleForDpi(kClientHeight, dpi), kFormStyle, dpi);
 }
 
 void TMainForm::FormCreate() {
@@ -310,14 +427,21 @@ void TMainForm::Button1Click() { runs_.Decode(*this); }
 
 void TMainForm::Button2Click() {
   const auto paths = open_dialog_(hwnd_);
-  if (!paths) return;
+  if (paths) ReplaceList(*paths);
+}
+
+void TMainForm::ReplaceList(const std::vector<std::string>& entries) {
   ::SendMessageW(lb_main_, LB_RESETCONTENT, 0, 0);
-  for (const std::string& path : *paths) {
+  for (const std::string& entry : entries) {
     const LRESULT at =
         ::SendMessageW(lb_main_, LB_ADDSTRING, 0,
-                       reinterpret_cast<LPARAM>(Widen(path).c_str()));
+                       reinterpret_cast<LPARAM>(Widen(entry).c_str()));
     if (at == LB_ERR || at == LB_ERRSPACE) throw Error(kListFailed);
   }
+}
+
+void TMainForm::OpenPaths(const std::vector<std::string>& paths) {
+  ReplaceList(ListEntriesFor(paths));
 }
 
 void TMainForm::Button3Click() {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "batch/batch_run.h"
 #include "ui/shared/decode_runs.h"
@@ -56,6 +57,12 @@ class TMainForm : public BatchWindow {
 
   /// Null once the window is destroyed.
   HWND Handle() const noexcept { return hwnd_; }
+  /// The DPI the window is laid out for.
+  int Dpi() const noexcept { return dpi_; }
+
+  /// Files and folders named at start or dropped on the window: they
+  /// replace the list, folders as the .x3f files below them.
+  void OpenPaths(const std::vector<std::string>& paths);
 
   /// Shows the window and runs the message loop until WM_QUIT; returns its
   /// exit code.
@@ -79,12 +86,17 @@ class TMainForm : public BatchWindow {
   /// One message of either loop: dialog keys (Tab) first, else the usual
   /// translate and dispatch.
   void Dispatch(MSG& message);
+  /// A control without a place yet: LayOut puts it where it belongs.
   HWND CreateControl(HWND parent, const wchar_t* window_class,
                      const std::string& text, DWORD style, DWORD ex_style,
-                     const Rect& place, int id);
-  /// A header label in Panel1, as wide as its text.
-  HWND CreateLabel(const std::string& text, int left, int top, int id);
+                     int id);
   void CreateControls();
+  /// Places every control, and sets the font and pictures, for dpi_.
+  void LayOut();
+  /// The window's outer size for its client area at `dpi`.
+  SIZE FrameSize(int dpi) const;
+  /// The list holds `entries` and nothing else.
+  void ReplaceList(const std::vector<std::string>& entries);
 
   void FormCreate();
   void Button1Click();
@@ -97,8 +109,12 @@ class TMainForm : public BatchWindow {
   HWND panel1_ = nullptr;
   HWND lb_main_ = nullptr;
   HWND sbar_ = nullptr;
+  int dpi_ = kDesignDpi;
   FontHandle font_;
   IconHandle header_icon_;
+  /// The title bar's and the taskbar's pictures, sized for dpi_.
+  IconHandle small_icon_;
+  IconHandle big_icon_;
   DecodeRuns runs_;
   /// Why WM_CREATE failed, for the constructor to throw.
   std::string create_error_;
