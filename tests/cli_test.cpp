@@ -28,7 +28,7 @@ using testing::Joined;
 using testing::kIma2Last;
 using testing::kPropLast;
 using testing::MakeX3f;
-using testing::Prefix;
+using testing::Head;
 using testing::ReadFile;
 using testing::RunCli;
 using testing::ScopedTempDir;
@@ -94,9 +94,9 @@ class Card {
     photos_ = {
         {"A.X3F", Joined(a, Filler(300, 7)), a, a},
         // The rule cuts an IMA2-last file 24 bytes short, in its directory.
-        {deep + "/long.x3F", Joined(d, Filler(9, 8)), d, Prefix(d, d.size() - 24)},
+        {deep + "/long.x3F", Joined(d, Filler(9, 8)), d, Head(d, d.size() - 24)},
         {"none.X3F", Filler(500, 9), {}, {}},
-        {"sub/b.x3f", Joined(b, junk), b, Joined(b, Prefix(junk, 28))},
+        {"sub/b.x3f", Joined(b, junk), b, Joined(b, Head(junk, 28))},
         {"sub/deep/\xe5\x86\x99\xe7\x9c\x9f.X3f", Joined(c, glued), c, Joined(c, glued)},
     };
     for (const Photo& photo : photos_) Put(photo.relative, photo.bytes);

@@ -17,7 +17,7 @@ using testing::kPropLast;
 using testing::Listing;
 using testing::MakeX3f;
 using testing::Plant;
-using testing::Prefix;
+using testing::Head;
 using testing::ReadFile;
 using testing::ScopedTempDir;
 using testing::WriteFile;
@@ -55,7 +55,7 @@ void ExpectCopy(const Bytes& bytes, const Outcome& run, std::size_t length,
                 const std::string& verdict, TailSource from) {
   const RepairOutcome& got = run.outcome;
   EXPECT_EQ(length ? RepairResult::kRepaired : RepairResult::kTailNotFound, got.result);
-  EXPECT_EQ(Prefix(bytes, length), run.copy);
+  EXPECT_EQ(Head(bytes, length), run.copy);
   EXPECT_EQ(verdict, got.verdict.Text());
   EXPECT_EQ(static_cast<std::int64_t>(bytes.size()), got.source_size);
   if (length == 0) return;
@@ -97,12 +97,12 @@ TEST(RepairFile, WhereTheCopyEnds) {
       {"junk after IMA2 last", Joined(i, junk), i.size(), complete, short_cut, third},
       {"a second X3F glued on", Joined(i, second), i.size(), complete, i.size() + second.size(),
        "no directory at offset " + std::to_string(glued.directory)},
-      {"the first half of a second X3F", Joined(i, Prefix(second, second.size() / 2)), i.size(),
+      {"the first half of a second X3F", Joined(i, Head(second, second.size() / 2)), i.size(),
        complete, short_cut, third},
       {"junk holding PROP after PROP last", Joined(p, junk_with_prop), p.size(), complete,
        p.size() + 108, outside},
-      {"truncated in the directory", Prefix(i, short_cut + 2), short_cut, third, short_cut, third},
-      {"truncated before the directory", Prefix(p, prop_last.directory), 0, outside, 0, outside},
+      {"truncated in the directory", Head(i, short_cut + 2), short_cut, third, short_cut, third},
+      {"truncated before the directory", Head(p, prop_last.directory), 0, outside, 0, outside},
       {"not an X3F", plain, 58, no_header, 58, no_header},
   };
   for (const auto& c : cases) {
@@ -137,7 +137,7 @@ TEST(RepairFile, TheWindowAndTheWholeFile) {
     RepairOptions options;
     options.whole_file = c.whole_file;
     const Outcome run = RepairBytes(c.bytes, options);
-    EXPECT_EQ(Prefix(c.bytes, c.length), run.copy);
+    EXPECT_EQ(Head(c.bytes, c.length), run.copy);
     if (c.length != 0) {
       EXPECT_EQ(kCompleteX3f, run.outcome.verdict.Text());
     }
@@ -145,7 +145,7 @@ TEST(RepairFile, TheWindowAndTheWholeFile) {
   // The plain rule sees only the first file's directory in the window.
   RepairOptions rule_only;
   rule_only.rule_only = true;
-  EXPECT_EQ(Prefix(glued, first.size() - 24), RepairBytes(glued, rule_only).copy);
+  EXPECT_EQ(Head(glued, first.size() - 24), RepairBytes(glued, rule_only).copy);
 }
 
 }  // namespace

@@ -68,10 +68,6 @@ inline Bytes Joined(Bytes first, const Bytes& second) {
   return first;
 }
 
-inline Bytes Prefix(const Bytes& bytes, std::size_t length) {
-  return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
-}
-
 /// Reads from memory; a read that reaches `limit` or past it sets `overran`
 /// and fails as a short file read would.
 inline ReadAtFunction ReaderOf(const Bytes& bytes, std::int64_t limit, bool& overran) {

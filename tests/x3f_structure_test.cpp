@@ -17,7 +17,7 @@ using testing::kIma2Last;
 using testing::kPropLast;
 using testing::MakeX3f;
 using testing::Plant;
-using testing::Prefix;
+using testing::Head;
 using testing::PutUint32;
 using testing::ReaderOf;
 using testing::ReferenceEnds;
@@ -111,7 +111,7 @@ TEST(X3fStructure, StructuralEndAtEveryBlockBoundary) {
       {"glued", Joined(i.bytes, glued)},
       {"glued, same layout", Joined(i.bytes, i.bytes)},
       {"decoys", Joined(i.bytes, With(decoys, 70, "PROP"))},
-      {"truncated", Prefix(i.bytes, i.bytes.size() - 22)},
+      {"truncated", Head(i.bytes, i.bytes.size() - 22)},
       {"not an X3F start", With(i.bytes, 0, "FOVa")},
   };
   ScopedTempDir dir;
@@ -134,7 +134,7 @@ TEST(X3fStructure, StructuralEndAtEveryBlockBoundary) {
   // The definition gives what the layouts were made for.
   EXPECT_EQ(static_cast<std::int64_t>(i.bytes.size()), ReferenceEnds(Joined(i.bytes, glued)).end);
   EXPECT_EQ(static_cast<std::int64_t>(i.bytes.size()), ReferenceEnds(Joined(i.bytes, decoys)).end);
-  EXPECT_EQ(kNoTail, ReferenceEnds(Prefix(i.bytes, i.bytes.size() - 22)).end);
+  EXPECT_EQ(kNoTail, ReferenceEnds(Head(i.bytes, i.bytes.size() - 22)).end);
 }
 
 }  // namespace
