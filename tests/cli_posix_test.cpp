@@ -21,15 +21,6 @@ namespace {
 using testing::Bytes;
 using testing::ScopedTempDir;
 
-std::string ReadUntilEnd(int fd) {
-  std::string text;
-  char chunk[4096];
-  for (ssize_t got; (got = ::read(fd, chunk, sizeof chunk)) > 0;) {
-    text.append(chunk, static_cast<std::size_t>(got));
-  }
-  return text;
-}
-
 std::size_t Count(const std::string& text, const std::string& what) {
   std::size_t count = 0;
   for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
@@ -56,7 +47,7 @@ TEST(CommandLinePosix, InterruptFinishesTheFileInProgress) {
   char first = 0;
   ASSERT_EQ(1, ::read(out[0], &first, 1));
   ::kill(child, SIGINT);
-  const std::string shown = first + ReadUntilEnd(out[0]);
+  const std::string shown = first + testing::ReadUntilEnd(out[0]);
   ::close(out[0]);
   EXPECT_EQ(130, testing::WaitForExit(child));
 
@@ -84,7 +75,7 @@ TEST(CommandLinePosix, ProgressLineOnlyOnATerminal) {
   const pid_t child = testing::SpawnCli({dir.Path()}, program_side, program_side);
   ::close(program_side);
   // Once the program is gone, reading the terminal side fails with EIO.
-  const std::string shown = ReadUntilEnd(terminal);
+  const std::string shown = testing::ReadUntilEnd(terminal);
   ::close(terminal);
   EXPECT_EQ(0, testing::WaitForExit(child));
   EXPECT_NE(std::string::npos, shown.find("\r[1/2] a.X3F")) << shown;

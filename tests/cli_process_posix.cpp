@@ -21,17 +21,16 @@ struct CloseFile {
 };
 using FilePointer = std::unique_ptr<std::FILE, CloseFile>;
 
-std::string ReadAll(std::FILE* file) {
-  std::rewind(file);
+}  // namespace
+
+std::string ReadUntilEnd(int fd) {
   std::string text;
   char chunk[4096];
-  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
-    text.append(chunk, got);
+  for (ssize_t got; (got = ::read(fd, chunk, sizeof chunk)) > 0;) {
+    text.append(chunk, static_cast<std::size_t>(got));
   }
   return text;
 }
-
-}  // namespace
 
 pid_t SpawnCli(const std::vector<std::string>& args, int out_fd, int err_fd) {
   std::vector<std::string> all = {VELKRANE_CLI};
@@ -62,10 +61,12 @@ CliRun RunCli(const std::vector<std::string>& args) {
   const FilePointer out(std::tmpfile());
   const FilePointer err(std::tmpfile());
   if (!out || !err) throw std::runtime_error("no temporary file for the output");
+  const int out_fd = ::fileno(out.get()), err_fd = ::fileno(err.get());
   CliRun run;
-  run.status = WaitForExit(SpawnCli(args, ::fileno(out.get()), ::fileno(err.get())));
-  run.out = ReadAll(out.get());
-  run.err = ReadAll(err.get());
+  run.status = WaitForExit(SpawnCli(args, out_fd, err_fd));
+  for (const int fd : {out_fd, err_fd}) ::lseek(fd, 0, SEEK_SET);
+  run.out = ReadUntilEnd(out_fd);
+  run.err = ReadUntilEnd(err_fd);
   return run;
 }
 

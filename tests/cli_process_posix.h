@@ -15,4 +15,7 @@ pid_t SpawnCli(const std::vector<std::string>& args, int out_fd, int err_fd);
 /// ended it.
 int WaitForExit(pid_t pid);
 
+/// Everything `fd` gives until its end (or, for a terminal, its closing).
+std::string ReadUntilEnd(int fd);
+
 }  // namespace velkrane::testing
