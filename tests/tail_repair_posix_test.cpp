@@ -110,20 +110,31 @@ struct Scene {
   std::string source = dir.File("IMG 0001.X3F");
   std::string out = dir.File("PostProcessed");
   std::string target = out + "/IMG 0001.X3F";
+  Snapshot source_before, earlier_before;
 
   explicit Scene(std::size_t tail) {
     WriteSource(source, tail, tail + 1024, 11);
     ::mkdir(out.c_str(), 0777);
     WriteSource(target, 92, 100, 12);
+    TakeSnapshots();
+  }
+  void TakeSnapshots() {
+    source_before = Take(source);
+    earlier_before = Take(target);
   }
   void ExpectOnlyTheEarlierCopy() const {
     EXPECT_EQ(std::vector<std::string>{"IMG 0001.X3F"}, Listing(out));
+  }
+  // The source and the earlier copy as they were, and nothing beside it.
+  void ExpectUntouched() const {
+    ExpectUnchanged(source_before, source);
+    ExpectUnchanged(earlier_before, target);
+    ExpectOnlyTheEarlierCopy();
   }
 };
 
 TEST(Faults, DiskFullPartWayThroughTheCopy) {
   Scene scene(200000);
-  const Snapshot source = Take(scene.source), earlier = Take(scene.target);
   const std::string report = RunWatched([&] {
     ::signal(SIGXFSZ, SIG_IGN);
     const struct rlimit limit = {50000, 50000};
@@ -131,9 +142,7 @@ TEST(Faults, DiskFullPartWayThroughTheCopy) {
     return Repair(scene.source, scene.target);
   });
   EXPECT_EQ(std::string("error: ") + kStreamWriteError, report);
-  ExpectUnchanged(source, scene.source);
-  ExpectUnchanged(earlier, scene.target);
-  scene.ExpectOnlyTheEarlierCopy();
+  scene.ExpectUntouched();
 }
 
 // A tmpfs mount that is taken down at scope exit.
@@ -157,7 +166,7 @@ TEST(Faults, TinyDiskFillsUp) {
   const ScopedTinyDisk disk(scene.out);
   if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
   WriteSource(scene.target, 92, 100, 12);
-  const Snapshot source = Take(scene.source), before = Take(scene.target);
+  scene.TakeSnapshots();
 
   RecordingWindow window;
   window.entries = {scene.source};
@@ -166,14 +175,11 @@ TEST(Faults, TinyDiskFillsUp) {
     return window.shown.at(1);
   });
   EXPECT_EQ("status: IMG 0001.X3F:Failed to post-process - Stream write error", report);
-  ExpectUnchanged(source, scene.source);
-  ExpectUnchanged(before, scene.target);
-  scene.ExpectOnlyTheEarlierCopy();
+  scene.ExpectUntouched();
 }
 
 TEST(Faults, UnwritableOutputFolder) {
   Scene scene(5000);
-  const Snapshot source = Take(scene.source), earlier = Take(scene.target);
   ASSERT_EQ(0, ::chmod(scene.out.c_str(), 0555));
   RecordingWindow window;
   window.entries = {scene.source, scene.source};
@@ -189,9 +195,7 @@ TEST(Faults, UnwritableOutputFolder) {
                              scene.target + ": Permission denied";
   EXPECT_EQ(failed + "|" + failed + "|status: Ready.", report);
   ::chmod(scene.out.c_str(), 0755);
-  ExpectUnchanged(source, scene.source);
-  ExpectUnchanged(earlier, scene.target);
-  scene.ExpectOnlyTheEarlierCopy();
+  scene.ExpectUntouched();
 }
 
 // From here on every fsync and fdatasync of this process fails with EIO, as
@@ -218,8 +222,6 @@ TEST(Faults, FlushFails) {
       ASSERT_EQ(0, ::unlink(scene.target.c_str()));
       ASSERT_EQ(0, ::rmdir(scene.out.c_str()));
     }
-    const Snapshot source = Take(scene.source);
-    const Snapshot earlier = earlier_copy ? Take(scene.target) : Snapshot{};
     RecordingWindow window;
     window.entries = {scene.source};
     const std::string report = RunWatched([&] {
@@ -227,16 +229,12 @@ TEST(Faults, FlushFails) {
       RunBatch(window);
       return window.shown.at(1);
     });
-    if (report == "no filter")
-      GTEST_SKIP() << "the kernel refuses a seccomp filter";
-    EXPECT_EQ(
-        "status: IMG 0001.X3F:Failed to post-process - Stream write error",
-        report);
-    ExpectUnchanged(source, scene.source);
+    if (report == "no filter") GTEST_SKIP() << "the kernel refuses a seccomp filter";
+    EXPECT_EQ("status: IMG 0001.X3F:Failed to post-process - Stream write error", report);
     if (earlier_copy) {
-      ExpectUnchanged(earlier, scene.target);
-      scene.ExpectOnlyTheEarlierCopy();
+      scene.ExpectUntouched();
     } else {
+      ExpectUnchanged(scene.source_before, scene.source);
       EXPECT_EQ(std::vector<std::string>{}, Listing(scene.out));
     }
   }
@@ -281,7 +279,6 @@ TEST(Faults, SourceChangesBetweenSearchAndCopy) {
     Scene scene(5000);
     if (c.is_x3f) WriteFile(scene.source, testing::Joined(x3f.bytes, Filler(300)));
     const Bytes original = ReadFile(scene.source);
-    const Snapshot earlier = Take(scene.target);
     const std::string report = RunWatched([&] {
       RepairOptions options;
       options.after_search = [&] { c.change(scene.source); };
@@ -292,7 +289,7 @@ TEST(Faults, SourceChangesBetweenSearchAndCopy) {
     });
     EXPECT_EQ(c.outcome, report);
     if (report == c.outcome && report.rfind("error: ", 0) == 0) {
-      ExpectUnchanged(earlier, scene.target);
+      ExpectUnchanged(scene.earlier_before, scene.target);
     } else {
       EXPECT_EQ(Head(original, 5008), ReadFile(scene.target));
     }
