@@ -5,16 +5,23 @@
 
 #include <unistd.h>
 
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace velkrane::fuzz {
 
-inline const std::string& ScratchFile() {
+/// Writes `size` bytes at `data` to the scratch file and returns its path.
+inline const std::string& ScratchFileWith(const std::uint8_t* data, std::size_t size) {
   static const std::string path = [] {
     const char* shm = "/dev/shm";
     const std::string folder = ::access(shm, W_OK) == 0 ? shm : "/tmp";
     return folder + "/velkrane-fuzz-" + std::to_string(::getpid());
   }();
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file || (size != 0 && std::fwrite(data, 1, size, file) != size)) std::abort();
+  std::fclose(file);
   return path;
 }
 

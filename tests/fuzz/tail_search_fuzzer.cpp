@@ -3,9 +3,7 @@
 // from n-4 down to 7) on every input.
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <string>
 
 #include "fileio/file_io.h"
 #include "tests/fuzz/scratch_file.h"
@@ -34,11 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
 
   if (velkrane::FindLastSignature(data, n, 7) != want) std::abort();
 
-  FILE* file = std::fopen(velkrane::fuzz::ScratchFile().c_str(), "wb");
-  if (!file) std::abort();
-  if (n != 0 && std::fwrite(data, 1, n, file) != n) std::abort();
-  std::fclose(file);
-  const velkrane::InputFile source(velkrane::fuzz::ScratchFile());
+  const velkrane::InputFile source(velkrane::fuzz::ScratchFileWith(data, n));
   if (velkrane::FindTailInFile(source, static_cast<std::int64_t>(n), block) != want) {
     std::abort();
   }

@@ -4,9 +4,7 @@
 // of a fuzzed size, agrees with the definition tried at every position.
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <string>
 
 #include "fileio/file_io.h"
 #include "tests/fuzz/scratch_file.h"
@@ -42,11 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
   const Bytes bytes(input + 2, input + size);
   const auto n = static_cast<std::int64_t>(bytes.size());
 
-  FILE* file = std::fopen(velkrane::fuzz::ScratchFile().c_str(), "wb");
-  Require(file != nullptr);
-  Require(bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size());
-  std::fclose(file);
-  const velkrane::InputFile source(velkrane::fuzz::ScratchFile());
+  const velkrane::InputFile source(velkrane::fuzz::ScratchFileWith(bytes.data(), bytes.size()));
 
   const velkrane::X3fVerdict verdict = CheckInMemory(bytes, n);
   const velkrane::X3fVerdict from_file = velkrane::CheckX3fStructure(source, n);
