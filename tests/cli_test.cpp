@@ -83,8 +83,7 @@ struct Photo {
 /// A card as recovered: nested folders, both letter cases, a folder past 260
 /// characters, a Japanese name, a file without a tail, a photo with the next
 /// one glued on, junk holding "PROP", an earlier run's copy, a text file.
-class Card {
- public:
+struct Card {
   Card() {
     const Bytes a = MakeX3f(kPropLast, 1).bytes, b = MakeX3f(kIma2Last, 2).bytes;
     const Bytes c = MakeX3f(kPropLast, 4).bytes, d = MakeX3f(kIma2Last, 6).bytes;
@@ -92,7 +91,7 @@ class Card {
     Bytes junk = Filler(60, 3);
     testing::Plant(junk, 20);
     const std::string deep = std::string(120, 'd') + "/" + std::string(120, 'e');
-    photos_ = {
+    photos = {
         {"A.X3F", Joined(a, Filler(300, 7)), a, a},
         // The rule cuts an IMA2-last file 24 bytes short, in its directory.
         {deep + "/long.x3F", Joined(d, Filler(9, 8)), d, Head(d, d.size() - 24)},
@@ -100,23 +99,17 @@ class Card {
         {"sub/b.x3f", Joined(b, junk), b, Joined(b, Head(junk, 28))},
         {"sub/deep/\xe5\x86\x99\xe7\x9c\x9f.X3f", Joined(c, glued), c, Joined(c, glued)},
     };
-    for (const Photo& photo : photos_) Put(photo.relative, photo.bytes);
-    Put("PostProcessed/A.X3F", photos_[0].bytes);
+    for (const Photo& photo : photos) Put(photo.relative, photo.bytes);
+    Put("PostProcessed/A.X3F", photos[0].bytes);
     Put("notes.txt", testing::BytesOf("PROP notes PROP"));
   }
-
-  std::string Root() const { return dir_.Path(); }
-  std::string File(const std::string& relative) const { return dir_.File(relative); }
-  const std::vector<Photo>& Photos() const { return photos_; }
-
- private:
   void Put(const std::string& relative, const Bytes& bytes) {
-    testing::fs::create_directories(testing::PathOf(File(relative)).parent_path());
-    WriteFile(File(relative), bytes);
+    testing::fs::create_directories(testing::PathOf(dir.File(relative)).parent_path());
+    WriteFile(dir.File(relative), bytes);
   }
 
-  ScopedTempDir dir_;
-  std::vector<Photo> photos_;
+  ScopedTempDir dir;
+  std::vector<Photo> photos;
 };
 
 std::string WithPostProcessed(const std::string& relative) {
@@ -144,27 +137,27 @@ TEST(CommandLine, RepairsATree) {
     const std::string out = out_dir.File("copies");
     std::vector<std::string> args = run.options;
     if (run.to_out) args.push_back(out);
-    args.push_back(card.Root());
-    Tree want = Snapshot(card.Root());
+    args.push_back(card.dir.Path());
+    Tree want = Snapshot(card.dir.Path());
     Tree want_out;
     const CliRun result = RunCli(args);
     EXPECT_EQ(1, result.status) << result.err;  // none.X3F has no tail
     EXPECT_EQ("", result.err);
     const std::vector<std::string> shown = Lines(result.out);
-    const std::size_t count = card.Photos().size();
+    const std::size_t count = card.photos.size();
     ASSERT_EQ(count + (run.json || run.dry_run ? 1 : 2), shown.size()) << result.out;
 
     std::int64_t cut = 0;
     for (std::size_t i = 0; i < count; ++i) {
-      const Photo& photo = card.Photos()[i];
+      const Photo& photo = card.photos[i];
       const Bytes& copy = run.rule_only ? photo.rule_copy : photo.copy;
       const auto length = static_cast<std::int64_t>(copy.size());
       const std::int64_t bytes_cut =
           static_cast<std::int64_t>(photo.bytes.size()) - length;
-      const std::string source = card.File(photo.relative);
+      const std::string source = card.dir.File(photo.relative);
       const std::string target = run.to_out
                                      ? out + kPathSeparator + photo.relative
-                                     : card.File(WithPostProcessed(photo.relative));
+                                     : card.dir.File(WithPostProcessed(photo.relative));
       if (!copy.empty()) cut += bytes_cut;
       if (run.json) {
         const Json line = Json::parse(shown[i]);
@@ -219,7 +212,7 @@ TEST(CommandLine, RepairsATree) {
     }
     // The whole trees: the sources and the old copy unchanged, nothing
     // written on a dry run (not even a folder), no temporaries.
-    EXPECT_EQ(want, Snapshot(card.Root()));
+    EXPECT_EQ(want, Snapshot(card.dir.Path()));
     EXPECT_EQ(want_out, Snapshot(out));
   }
 }
