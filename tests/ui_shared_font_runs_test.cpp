@@ -67,7 +67,8 @@ TEST(FontRuns, EachCharacterInTheFirstFontThatHasIt) {
   };
   for (const auto& c : cases) {
     const auto covers = [&c](int font, char32_t ch) {
-      EXPECT_LT(font, c.fonts) << "a font not given, asked for " << std::hex << ch;
+      EXPECT_LT(font, c.fonts)
+          << "asked a font not given for " << std::hex << ch;
       return font < c.fonts && Covers(font, ch);
     };
     EXPECT_EQ(c.want, SplitIntoFontRuns(c.text, c.fonts, covers)) << c.text;
