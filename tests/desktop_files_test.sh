@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Linux desktop entry and the icon files: the entry is valid, names a
 # MIME type this system's shared MIME database defines and an icon that
-# exists in every size, and each picture decodes to the size it claims.
+# exists in every size, and each picture decodes to the size it claims and
+# is drawn.
 # Usage: tests/desktop_files_test.sh <source folder>
 set -uo pipefail
 
@@ -31,10 +32,13 @@ for type in "${types[@]}"; do
 done
 
 # size, then the file; identify decodes each image, PNG entries of an .ico too.
+# Each picture is drawn: over a third of its pixels are not fully transparent.
 check_sizes() {
-  local file=$1 want=$2 got
+  local file=$1 want=$2 got painted
   got=$(identify -format '%w %h %A\n' "$file" 2>&1 | tr '\n' ' ')
   [[ "$got" == "$want" ]] || fail "$file: got '$got', want '$want'"
+  painted=$(convert "$file" -alpha extract -threshold 0 -format '%[fx:mean>1/3]' info: 2>&1)
+  [[ "$painted" =~ ^1+$ ]] || fail "$file: pictures drawn (1) or blank (0): '$painted'"
 }
 icon=$(value Icon)
 for size in 16 22 24 32 48 64 128 256; do

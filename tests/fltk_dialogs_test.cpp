@@ -1,8 +1,8 @@
-// What the Linux open-file dialog makes of our filter. Fl_Native_File_Chooser
-// uses the GTK chooser where the GTK libraries load, else FLTK's own
-// Fl_File_Chooser; each is opened for real here, read and cancelled. FLTK
-// settles which once per process, at the first chooser, so each runs in a
-// fresh process of this program.
+// What the Linux open-file dialog makes of our filter. FltkDialogs'
+// Fl_Native_File_Chooser uses the GTK chooser where the GTK libraries load,
+// else FLTK's own Fl_File_Chooser; each is opened for real here, read and
+// cancelled. FLTK settles which once per process, at the first chooser, so
+// each runs in a fresh process of this program.
 
 #include <dlfcn.h>
 #include <sys/wait.h>
@@ -11,7 +11,7 @@
 #include <cstdio>
 
 #include <algorithm>
-#include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,8 +25,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/test_util.h"
-#include "ui/shared/chooser_filter.h"
-#include "ui/shared/main_form_texts.h"
+#include "ui/fltk/main_form_dialogs.h"
 
 namespace velkrane {
 namespace {
@@ -51,28 +50,11 @@ struct Seen {
     std::sort(names.begin(), names.end());
     listed.push_back(names);
   }
-  /// For the parent, which shows only the child's stderr.
-  std::string Describe() const {
-    std::string text = "labels:";
-    for (const auto& label : labels) text += " [" + label + "]";
-    for (const auto& names : listed) {
-      text += "\nlisted:";
-      for (const auto& name : names) text += " [" + name + "]";
-    }
-    return text + "\n";
-  }
 };
 
-/// Opens the chooser as FltkDialogs does; returns show()'s result once a
-/// reader has cancelled it.
-int ShowChooser(const std::string& folder) {
-  Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_MULTI_FILE);
-  const std::string filter =
-      ChooserFilter({std::begin(kOpenFilter), std::end(kOpenFilter)});
-  chooser.filter(filter.c_str());
-  chooser.filter_value(0);
-  chooser.directory(folder.c_str());
-  return chooser.show();
+/// The real dialog, cancelled by a reader. It opens in the current folder.
+void ChooseAndCancel() {
+  EXPECT_EQ(std::nullopt, FltkDialogs().ChooseFiles()) << "cancelled";
 }
 
 // FLTK's own chooser: the shown window with a file list.
@@ -218,7 +200,7 @@ Seen OpenChooser(Chooser chooser, const std::string& folder) {
     Seen seen;
     Fl::option(Fl::OPTION_FNFC_USES_GTK, false);
     Fl::add_timeout(0.0, ReadFltkChooser, &seen);
-    EXPECT_EQ(1, ShowChooser(folder)) << "cancelled";
+    ChooseAndCancel();
     return seen;
   }
   // Constructing a chooser has FLTK look for the GTK libraries.
@@ -227,7 +209,7 @@ Seen OpenChooser(Chooser chooser, const std::string& folder) {
   reader.seen.folder = folder;
   if (!reader.gtk.loaded) return reader.seen;
   reader.gtk.timeout_add(50, ReadGtkChooser, &reader);
-  EXPECT_EQ(1, ShowChooser(folder)) << "cancelled";
+  ChooseAndCancel();
   return reader.seen;
 }
 
@@ -240,6 +222,7 @@ Seen OpenChooser(Chooser chooser, const std::string& folder) {
   {
     testing::ScopedTempDir dir;
     for (const auto& name : kFolder) testing::WriteFile(dir.File(name), {});
+    EXPECT_EQ(0, ::chdir(dir.Path().c_str()));
     const Seen seen = OpenChooser(chooser, dir.Path());
     if (seen.opened) {
       // One clean label, as on Windows; FLTK adds its own "All Files (*)".
@@ -249,23 +232,25 @@ Seen OpenChooser(Chooser chooser, const std::string& folder) {
       const std::vector<Names> listed = {kX3fFiles, kFolder};
       EXPECT_EQ(listed, seen.listed) << "X3F in any case, then every file";
       code = ::testing::Test::HasFailure() ? 1 : 0;
-      if (code != 0) std::fputs(seen.Describe().c_str(), stderr);
+      // The parent shows only the child's stderr.
+      if (code != 0) {
+        std::fprintf(stderr, "seen: %s\n%s\n",
+                     ::testing::PrintToString(seen.labels).c_str(),
+                     ::testing::PrintToString(seen.listed).c_str());
+      }
     }
   }
   std::fflush(stdout);
   ::_exit(code);
 }
 
-class ChooserInOwnProcess : public ::testing::Test {
- protected:
-  ChooserInOwnProcess() { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
-};
-
-TEST_F(ChooserInOwnProcess, FltkChooserShowsOneLabelAndMatchesAnyCase) {
+TEST(ChooserInOwnProcess, FltkChooserShowsOneLabelAndMatchesAnyCase) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(OpenAndCheck(Chooser::kFltk), ::testing::ExitedWithCode(0), "");
 }
 
-TEST_F(ChooserInOwnProcess, GtkChooserShowsOneLabelAndMatchesAnyCase) {
+TEST(ChooserInOwnProcess, GtkChooserShowsOneLabelAndMatchesAnyCase) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
   int code = -1;
   EXPECT_EXIT(
       OpenAndCheck(Chooser::kGtk),

@@ -367,16 +367,6 @@ TEST_F(MainFormTest, ListChangedDuringRun) {
         Processing("z.X3F"),
         "z.X3F:Post-processed successfully! - saved as z.X3F", "Ready."},
        {}, 1},
-      {"Drop a list as long",
-       [&] {
-         Drop(FileUri(dir.File("x.X3F")) + FileUri(dir.File("y.X3F")) +
-              FileUri(dir.File("z.X3F")));
-       },
-       {Processing("a.X3F"), a_done, Processing("y.X3F"),
-        "y.X3F:Post-processed successfully! - saved as y.X3F",
-        Processing("z.X3F"),
-        "z.X3F:Post-processed successfully! - saved as z.X3F", "Ready."},
-       {}, 1},
   };
   for (const auto& c : cases) {
     dialogs_.messages.clear();

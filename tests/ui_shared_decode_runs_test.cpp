@@ -40,13 +40,14 @@ struct Form {
   void AskToClose() { EXPECT_FALSE(runs.AskToClose()) << "closed mid-run"; }
 };
 
+// A close during a plain run (the rest of the files, no summary, then the
+// close) is checked through both windows; these are the cases they cannot
+// reach: a run ended by an error, and a run nested in another.
 TEST(DecodeRuns, CloseDuringARunWaitsForTheOutermostRun) {
   testing::ScopedTempDir dir;
   std::vector<std::string> files;
   for (const char* name : {"a.X3F", "b.X3F", "c.X3F"}) {
-    testing::Bytes bytes = testing::Filler(60);
-    testing::Plant(bytes, 30);
-    testing::WriteFile(dir.File(name), bytes);
+    testing::WriteSource(dir.File(name), 30, 60);
     files.push_back(dir.File(name));
   }
   const std::string out = dir.File("PostProcessed") + kPathSeparator;
@@ -57,7 +58,6 @@ TEST(DecodeRuns, CloseDuringARunWaitsForTheOutermostRun) {
   const auto saved = [](const char* name) {
     return std::string("status: ") + name + ":" + kTailFoundPrefix + name;
   };
-  const std::string summary = std::string("box: ") + kSummaryPrefix + out;
 
   const struct {
     const char* what;
@@ -65,19 +65,6 @@ TEST(DecodeRuns, CloseDuringARunWaitsForTheOutermostRun) {
     Texts want;
     bool last_copied;
   } cases[] = {
-      {"no close: the boxes show", [](Form&) {},
-       {processing("a.X3F"), saved("a.X3F"), processing("b.X3F"),
-        saved("b.X3F"), processing("c.X3F"), saved("c.X3F"), "status: Ready.",
-        summary},
-       true},
-      {"close: the remaining files, then no summary, then the close",
-       [](Form& f) {
-         if (f.window.message_rounds == 1) f.AskToClose();
-       },
-       {processing("a.X3F"), saved("a.X3F"), processing("b.X3F"),
-        saved("b.X3F"), processing("c.X3F"), saved("c.X3F"), "status: Ready.",
-        "closed"},
-       true},
       {"a run ended by an error closes too, without the error box",
        [](Form& f) {
          if (f.window.message_rounds == 1) f.AskToClose();

@@ -30,11 +30,14 @@ TEST(FontRuns, EachCharacterInTheFirstFontThatHasIt) {
   const struct {
     const char* text;
     Runs want;
+    int fonts = 5;
   } cases[] = {
       {"", {}},
       {"IMG_0003.X3F", {{0, 12, 0}}},
       // Digits stay in the window's font even though the CJK font has them.
       {"\u5199\u771f0003.X3F", {{0, 6, 1}, {6, 14, 0}}},
+      // With the window's font alone, everything is drawn in it.
+      {"\u5199\u771f0003.X3F", {{0, 14, 0}}, 1},
       {"a \U0001F305.X3F", {{0, 2, 0}, {2, 6, 2}, {6, 10, 0}}},
       // A mark stays with its character where that font has it...
       {"a\u0301", {{0, 3, 0}}},
@@ -63,18 +66,13 @@ TEST(FontRuns, EachCharacterInTheFirstFontThatHasIt) {
       {"\xF4\x90\x80\x80", {{0, 4, 4}}},      // past U+10FFFF
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(c.want, SplitIntoFontRuns(c.text, 5, Covers)) << c.text;
+    const auto covers = [&c](int font, char32_t ch) {
+      EXPECT_LT(font, c.fonts)
+          << "asked a font not given for " << std::hex << ch;
+      return font < c.fonts && Covers(font, ch);
+    };
+    EXPECT_EQ(c.want, SplitIntoFontRuns(c.text, c.fonts, covers)) << c.text;
   }
-}
-
-TEST(FontRuns, OnlyTheFontsGivenAreAsked) {
-  // With the window's font alone, everything is drawn in it.
-  const std::string name = "\u5199\u771f0003.X3F";
-  const std::vector<FontRun> want = {{0, name.size(), 0}};
-  EXPECT_EQ(want, SplitIntoFontRuns(name, 1, [](int font, char32_t c) {
-              EXPECT_EQ(0, font) << std::hex << c;
-              return Covers(font, c);
-            }));
 }
 
 }  // namespace
