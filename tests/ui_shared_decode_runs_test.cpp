@@ -40,9 +40,6 @@ struct Form {
   void AskToClose() { EXPECT_FALSE(runs.AskToClose()) << "closed mid-run"; }
 };
 
-// A close during a plain run (the rest of the files, no summary, then the
-// close) is checked through both windows; these are the cases they cannot
-// reach: a run ended by an error, and a run nested in another.
 TEST(DecodeRuns, CloseDuringARunWaitsForTheOutermostRun) {
   testing::ScopedTempDir dir;
   std::vector<std::string> files;
@@ -58,6 +55,7 @@ TEST(DecodeRuns, CloseDuringARunWaitsForTheOutermostRun) {
   const auto saved = [](const char* name) {
     return std::string("status: ") + name + ":" + kTailFoundPrefix + name;
   };
+  const std::string summary = std::string("box: ") + kSummaryPrefix + out;
 
   const struct {
     const char* what;
@@ -65,6 +63,19 @@ TEST(DecodeRuns, CloseDuringARunWaitsForTheOutermostRun) {
     Texts want;
     bool last_copied;
   } cases[] = {
+      {"no close: the boxes show", [](Form&) {},
+       {processing("a.X3F"), saved("a.X3F"), processing("b.X3F"),
+        saved("b.X3F"), processing("c.X3F"), saved("c.X3F"), "status: Ready.",
+        summary},
+       true},
+      {"close: the remaining files, then no summary, then the close",
+       [](Form& f) {
+         if (f.window.message_rounds == 1) f.AskToClose();
+       },
+       {processing("a.X3F"), saved("a.X3F"), processing("b.X3F"),
+        saved("b.X3F"), processing("c.X3F"), saved("c.X3F"), "status: Ready.",
+        "closed"},
+       true},
       {"a run ended by an error closes too, without the error box",
        [](Form& f) {
          if (f.window.message_rounds == 1) f.AskToClose();
