@@ -6,7 +6,6 @@
 
 #include "batch/batch_run.h"
 #include "fileio/file_io.h"
-#include "fileio/folder_list.h"
 #include "fileio/path_parts.h"
 #include "fileio/text.h"
 
