@@ -6,24 +6,14 @@
 
 #include "batch/batch_run.h"
 #include "fileio/file_io.h"
-#include "fileio/folder_list.h"
 #include "fileio/path_parts.h"
+#include "fileio/text.h"
 
 namespace velkrane {
 namespace {
 
-char FoldCase(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return FoldCase(x) == FoldCase(y); });
-}
-
 bool IsOutputFolderName(const std::string& name) {
-  return kFileNamesIgnoreCase ? EqualIgnoringCase(name, kOutputFolderName)
+  return kFileNamesIgnoreCase ? EqualIgnoringAsciiCase(name, kOutputFolderName)
                               : name == kOutputFolderName;
 }
 
@@ -105,7 +95,8 @@ class Walk {
 bool HasX3fExtension(const std::string& name) {
   static const std::string kExtension = ".x3f";
   return name.size() >= kExtension.size() &&
-         EqualIgnoringCase(name.substr(name.size() - kExtension.size()), kExtension);
+         EqualIgnoringAsciiCase(name.substr(name.size() - kExtension.size()),
+                                kExtension);
 }
 
 std::vector<FoundFile> FindX3fFiles(const std::vector<std::string>& paths,

@@ -7,7 +7,6 @@
 #include "batch/batch_run.h"
 #include "fileio/error.h"
 #include "fileio/file_io.h"
-#include "fileio/folder_list.h"
 #include "fileio/path_parts.h"
 #include "x3f/tail_repair.h"
 

@@ -1,6 +1,7 @@
 #include "fileio/file_io.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "fileio/error.h"
@@ -18,6 +19,7 @@ const char kCannotOpen[] = "Cannot open";
 const char kCannotCreate[] = "Cannot create";
 const char kCannotWrite[] = "Cannot write";
 const char kCannotCreateFolder[] = "Cannot create folder";
+const char kCannotOpenFolder[] = "Cannot open folder";
 
 void ThrowSystemError(const char* what, const std::string& path,
                       SystemError error) {
@@ -106,7 +108,11 @@ void InputFile::ReadAt(std::int64_t offset, void* data,
 }
 
 bool InputFile::IsSameFileAs(const std::string& path) const {
-  return platform::IsSameFile(file_, path);
+  const FileHandle other = platform::OpenToIdentify(path);
+  if (!other.Valid()) return false;
+  const std::optional<FileIdentity> mine = platform::IdentityOfOpen(file_);
+  const std::optional<FileIdentity> theirs = platform::IdentityOfOpen(other);
+  return mine && theirs && *mine == *theirs;
 }
 
 OutputFile::OutputFile(const std::string& target) : target_(target) {
@@ -171,6 +177,17 @@ void CreateFolders(const std::string& path) {
     ThrowFailure(platform::kCannotCreateFolder, folder,
                  "parent folder missing");
   }
+}
+
+FileIdentity IdentityOf(const std::string& path) {
+  const FileHandle file = platform::OpenToIdentify(path);
+  std::optional<FileIdentity> identity;
+  if (file.Valid()) identity = platform::IdentityOfOpen(file);
+  if (!identity) {
+    platform::ThrowSystemError(platform::kCannotOpenFolder, path,
+                               platform::LastSystemError());
+  }
+  return *identity;
 }
 
 }  // namespace velkrane

@@ -8,7 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 namespace velkrane {
 
@@ -145,5 +147,40 @@ bool FolderExists(const std::string& path);
 /// Creates `path` and every missing parent folder, each one on the disk in its
 /// parent before the next is made inside it.
 void CreateFolders(const std::string& path);
+
+/// What a path leads to once links are followed.
+enum class EntryKind { kFile, kFolder, kOther };
+
+struct FolderEntry {
+  std::string name;
+  EntryKind kind = EntryKind::kOther;
+};
+
+/// The entries of a folder, without "." and "..", in no particular order.
+/// A link counts as what it leads to; a dangling one is kOther. Throws
+/// "Cannot open folder PATH: ..." when it cannot be read.
+std::vector<FolderEntry> ListFolder(const std::string& path);
+
+/// What `path` leads to; kOther also when it does not exist.
+EntryKind KindOf(const std::string& path);
+
+/// Names one file or folder on one volume, whatever path reached it.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  bool operator<(const FileIdentity& other) const {
+    return std::tie(volume, index) < std::tie(other.volume, other.index);
+  }
+  bool operator==(const FileIdentity& other) const {
+    return volume == other.volume && index == other.index;
+  }
+};
+
+/// The identity of what `path` leads to, links followed. Throws "Cannot open
+/// folder PATH: ..." when it cannot be had.
+FileIdentity IdentityOf(const std::string& path);
+
+/// True where the file system treats "A" and "a" as one name (Windows).
+extern const bool kFileNamesIgnoreCase;
 
 }  // namespace velkrane

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "fileio/file_io.h"
@@ -17,6 +18,7 @@ extern const char kCannotOpen[];
 extern const char kCannotCreate[];
 extern const char kCannotWrite[];
 extern const char kCannotCreateFolder[];
+extern const char kCannotOpenFolder[];
 
 /// An error number of the platform: errno, or a GetLastError() value.
 using SystemError = unsigned long;
@@ -26,6 +28,9 @@ extern const SystemError kNameTaken;
 
 /// The system's own text for `error`.
 std::string SystemErrorText(SystemError error);
+
+/// Why the last call here that failed did: errno, or GetLastError().
+SystemError LastSystemError() noexcept;
 
 /// Throws "<what> <path>: <the system's text for error>".
 [[noreturn]] void ThrowSystemError(const char* what, const std::string& path,
@@ -66,8 +71,15 @@ extern const std::size_t kCopyBlockSize;
 std::int64_t CopyInKernel(const FileHandle& from, const FileHandle& to,
                           std::int64_t length);
 
-/// True when `path` exists and is the file `file` has open.
-bool IsSameFile(const FileHandle& file, const std::string& path);
+/// Opens what `path` leads to, links followed, asking for no access to its
+/// data, so that a file held open elsewhere (even by us, unshared) still
+/// answers. Returns an empty handle when that fails; LastSystemError() says
+/// why.
+FileHandle OpenToIdentify(const std::string& path);
+
+/// The identity of the file or folder `file` has open; nothing when the
+/// system cannot say (LastSystemError() says why).
+std::optional<FileIdentity> IdentityOfOpen(const FileHandle& file);
 
 /// Returns once the file's data are on the disk; false when that failed.
 bool FlushToDisk(const FileHandle& file) noexcept;

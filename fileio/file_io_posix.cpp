@@ -1,9 +1,11 @@
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <memory>
 
 #include "fileio/error.h"
 #include "fileio/file_io.h"
@@ -13,6 +15,7 @@
 namespace velkrane {
 
 const char kPathSeparator = '/';
+const bool kFileNamesIgnoreCase = false;
 
 bool IsPathSeparator(char c) { return c == '/'; }
 
@@ -24,6 +27,58 @@ void FileHandle::Reset(std::intptr_t handle) noexcept {
 bool FolderExists(const std::string& path) {
   struct stat info;
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+namespace {
+
+EntryKind KindOfMode(mode_t mode) {
+  if (S_ISREG(mode)) return EntryKind::kFile;
+  if (S_ISDIR(mode)) return EntryKind::kFolder;
+  return EntryKind::kOther;
+}
+
+struct CloseDir {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+}  // namespace
+
+std::vector<FolderEntry> ListFolder(const std::string& path) {
+  const std::unique_ptr<DIR, CloseDir> dir(::opendir(path.c_str()));
+  if (!dir)
+    platform::ThrowSystemError(platform::kCannotOpenFolder, path, errno);
+  std::vector<FolderEntry> entries;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir.get());
+    if (entry == nullptr) break;
+    const char* name = entry->d_name;
+    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+    FolderEntry found{name, EntryKind::kOther};
+    // Most file systems say the kind in the listing; only links and the
+    // rest need a look at what they lead to.
+    if (entry->d_type == DT_REG) {
+      found.kind = EntryKind::kFile;
+    } else if (entry->d_type == DT_DIR) {
+      found.kind = EntryKind::kFolder;
+    } else {
+      struct stat info;
+      if (::fstatat(::dirfd(dir.get()), name, &info, 0) == 0) {
+        found.kind = KindOfMode(info.st_mode);
+      }
+    }
+    entries.push_back(std::move(found));
+  }
+  if (errno != 0) {
+    platform::ThrowSystemError(platform::kCannotOpenFolder, path, errno);
+  }
+  return entries;
+}
+
+EntryKind KindOf(const std::string& path) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0) return EntryKind::kOther;
+  return KindOfMode(info.st_mode);
 }
 
 namespace platform {
@@ -59,6 +114,10 @@ const std::size_t kCopyBlockSize = 256 * 1024;
 
 std::string SystemErrorText(SystemError error) {
   return std::strerror(static_cast<int>(error));
+}
+
+SystemError LastSystemError() noexcept {
+  return static_cast<SystemError>(errno);
 }
 
 OpenedFile OpenForReading(const std::string& path) {
@@ -121,11 +180,16 @@ std::int64_t CopyInKernel(const FileHandle& from, const FileHandle& to,
   return in;
 }
 
-bool IsSameFile(const FileHandle& file, const std::string& path) {
-  struct stat mine, theirs;
-  if (::stat(path.c_str(), &theirs) != 0) return false;
-  if (::fstat(Fd(file), &mine) != 0) return false;
-  return mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino;
+FileHandle OpenToIdentify(const std::string& path) {
+  // O_PATH reads nothing: a file without read permission still answers.
+  return FileHandle(::open(path.c_str(), O_PATH | O_CLOEXEC));
+}
+
+std::optional<FileIdentity> IdentityOfOpen(const FileHandle& file) {
+  struct stat info;
+  if (::fstat(Fd(file), &info) != 0) return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
+                      static_cast<std::uint64_t>(info.st_ino)};
 }
 
 bool FlushToDisk(const FileHandle& file) noexcept {

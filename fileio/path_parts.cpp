@@ -40,11 +40,9 @@ std::string FileNamePart(const std::string& path) {
 }
 
 std::string WithTrailingSeparator(const std::string& folder) {
-  // A drive colon ends a directory part but is no separator to join with:
-  // "C:" becomes "C:\".
-  if (!folder.empty() && IsPathSeparator(folder.back()) && folder.back() != ':') {
-    return folder;
-  }
+  // A drive colon ends a directory part as a separator does: "C:" names the
+  // drive's current folder, and "C:\" would be its root instead.
+  if (!folder.empty() && IsPathSeparator(folder.back())) return folder;
   return folder + kPathSeparator;
 }
 

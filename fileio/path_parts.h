@@ -12,7 +12,8 @@ std::string DirectoryPart(const std::string& path);
 /// The text after the last path separator; the whole path when there is none.
 std::string FileNamePart(const std::string& path);
 
-/// `folder` with a separator appended when it does not already end in one.
+/// `folder` with a separator appended when it does not already end in one
+/// (on Windows a drive colon counts: "C:" stays drive-relative).
 std::string WithTrailingSeparator(const std::string& folder);
 
 /// A fresh, unpredictable name in the target's own folder for the temporary

@@ -86,5 +86,36 @@ TEST(CommandLinePosix, ProgressLineOnlyOnATerminal) {
       << shown;
 }
 
+// A line longer than the terminal would wrap, and "\r" would then return to
+// its last row only: the progress text is cut to one column less than the
+// terminal, a wide character counting two and a broken byte one.
+TEST(CommandLinePosix, ProgressLineFitsTheTerminal) {
+  const struct {
+    const char* name;
+    const char* shown;
+  } cases[] = {
+      {"\xE5\x86\x99\xE7\x9C\x9F.X3F", "[1/1] \xE5\x86\x99"},
+      {"\xE5_ab.X3F", "[1/1] \xE5_a"},
+  };
+  for (const auto& c : cases) {
+    ScopedTempDir dir;
+    testing::WriteFile(dir.File(c.name),
+                       testing::MakeX3f(testing::kPropLast).bytes);
+    winsize size{};
+    size.ws_col = 10;
+    int terminal = -1;
+    int program_side = -1;
+    ASSERT_EQ(0, ::openpty(&terminal, &program_side, nullptr, nullptr, &size));
+    const pid_t child =
+        testing::SpawnCli({dir.Path()}, program_side, program_side);
+    ::close(program_side);
+    const std::string shown = testing::ReadUntilEnd(terminal);
+    ::close(terminal);
+    EXPECT_EQ(0, testing::WaitForExit(child));
+    EXPECT_NE(std::string::npos, shown.find("\r" + std::string(c.shown) + "\r"))
+        << shown;
+  }
+}
+
 }  // namespace
 }  // namespace velkrane

@@ -12,7 +12,6 @@
 #include "batch/tree_run.h"
 #include "cli_process.h"
 #include "fileio/file_io.h"
-#include "fileio/folder_list.h"
 #include "fileio/path_parts.h"
 #include "test_util.h"
 #include "x3f/tail_repair.h"

@@ -34,7 +34,7 @@ TEST(WindowsPaths, Parts) {
   } cases[] = {
       {"C:\\a\\b\\c.X3F", "C:\\a\\b\\", "c.X3F", "C:\\a\\b\\PostProcessed\\"},
       {"C:/a/b/c.X3F", "C:/a/b/", "c.X3F", "C:/a/b/PostProcessed\\"},
-      {"C:c.X3F", "C:", "c.X3F", "C:\\PostProcessed\\"},
+      {"C:c.X3F", "C:", "c.X3F", "C:PostProcessed\\"},  // drive-relative
       {"\\\\srv\\share\\c.X3F", "\\\\srv\\share\\", "c.X3F",
        "\\\\srv\\share\\PostProcessed\\"},
       {"c.X3F", "", "c.X3F", "PostProcessed\\"},

@@ -13,6 +13,7 @@
 #include "batch/batch_run.h"
 #include "batch/tree_run.h"
 #include "fileio/path_parts.h"
+#include "fileio/text.h"
 #include "ui/cli/console.h"
 #include "velkrane_version.h"
 
@@ -72,12 +73,7 @@ struct Fit {
 Fit FitTo(const std::string& text, int columns) {
   Fit fit;
   while (fit.bytes < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[fit.bytes]);
-    const std::size_t size = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    char32_t code = size == 1 ? lead : lead & (0x3F >> (size - 1));
-    for (std::size_t k = 1; k < size && fit.bytes + k < text.size(); ++k) {
-      code = (code << 6) | (static_cast<unsigned char>(text[fit.bytes + k]) & 0x3F);
-    }
+    const auto [code, size] = DecodeUtf8(text, fit.bytes);
     const bool wide =
         (code >= 0x1100 && code <= 0x115F) || (code >= 0x2E80 && code <= 0xA4CF) ||
         (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0xF900 && code <= 0xFAFF) ||
@@ -86,7 +82,7 @@ Fit FitTo(const std::string& text, int columns) {
     const int next = fit.columns + (wide ? 2 : 1);
     if (next > columns) break;
     fit.columns = next;
-    fit.bytes = std::min(fit.bytes + size, text.size());
+    fit.bytes += size;
   }
   return fit;
 }

@@ -1,52 +1,12 @@
 #include "ui/shared/font_runs.h"
 
+#include "fileio/text.h"
+
 namespace velkrane {
 
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
 constexpr char32_t kZeroWidthJoiner = 0x200D;
-
-/// The character that starts at `at`, and its length in bytes. Overlong
-/// forms, surrogates and values past U+10FFFF are not characters.
-char32_t DecodeAt(const std::string& text, std::size_t at,
-                  std::size_t& length) {
-  const auto byte = [&](std::size_t i) {
-    return static_cast<unsigned char>(text[i]);
-  };
-  const unsigned lead = byte(at);
-  length = 1;
-  if (lead < 0x80) return lead;
-  // Continuation bytes after the lead, the lead's payload, the least value
-  // that needs this many bytes.
-  std::size_t extra = 0;
-  char32_t c = 0;
-  char32_t least = 0;
-  if ((lead & 0xE0) == 0xC0) {
-    extra = 1;
-    c = lead & 0x1F;
-    least = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    extra = 2;
-    c = lead & 0x0F;
-    least = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    extra = 3;
-    c = lead & 0x07;
-    least = 0x10000;
-  } else {
-    return kReplacement;
-  }
-  if (at + extra >= text.size()) return kReplacement;
-  for (std::size_t i = 1; i <= extra; ++i) {
-    if ((byte(at + i) & 0xC0) != 0x80) return kReplacement;
-    c = (c << 6) | (byte(at + i) & 0x3F);
-  }
-  if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-    return kReplacement;
-  length = extra + 1;
-  return c;
-}
 
 /// Joiners and variation selectors: they pick how their neighbours look.
 bool IsSelector(char32_t c) {
@@ -71,8 +31,7 @@ std::vector<FontRun> SplitIntoFontRuns(const std::string& text, int font_count,
   // The font of the last character drawn; none yet.
   int drawn_font = kNotDrawn;
   for (std::size_t at = 0; at < text.size();) {
-    std::size_t length = 0;
-    const char32_t c = DecodeAt(text, at, length);
+    const auto [c, length] = DecodeUtf8(text, at);
     int font = kNotDrawn;
     if (!IsSelector(c)) {
       const bool attached =

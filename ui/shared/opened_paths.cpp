@@ -1,8 +1,9 @@
 #include "ui/shared/opened_paths.h"
 
-#include <cctype>
+#include <string_view>
 
 #include "batch/folder_walk.h"
+#include "fileio/text.h"
 
 namespace velkrane {
 namespace {
@@ -10,15 +11,9 @@ namespace {
 constexpr char kFileScheme[] = "file:";
 constexpr char kLocalHost[] = "localhost";
 
-bool StartsWithIgnoringCase(const std::string& text, std::size_t at,
-                            const char* prefix) {
-  for (; *prefix; ++prefix, ++at) {
-    if (at >= text.size() ||
-        std::tolower(static_cast<unsigned char>(text[at])) != *prefix) {
-      return false;
-    }
-  }
-  return true;
+bool StartsWithIgnoringCase(const std::string& text, std::string_view prefix) {
+  return EqualIgnoringAsciiCase(std::string_view(text).substr(0, prefix.size()),
+                                prefix);
 }
 
 int HexValue(char c) {
@@ -54,8 +49,7 @@ std::optional<std::string> PathOfFileUri(const std::string& uri) {
     const std::size_t path_at = rest.find('/', 2);
     if (path_at == std::string::npos) return std::nullopt;
     const std::string host = rest.substr(2, path_at - 2);
-    if (!host.empty() && !(host.size() == sizeof kLocalHost - 1 &&
-                           StartsWithIgnoringCase(host, 0, kLocalHost))) {
+    if (!host.empty() && !EqualIgnoringAsciiCase(host, kLocalHost)) {
       return std::nullopt;
     }
     rest.erase(0, path_at);
@@ -92,7 +86,7 @@ std::optional<std::vector<std::string>> PathsFromUriList(
     if (line.empty() || line[0] == '#') continue;
     if (line[0] == '/') {
       paths.push_back(line);
-    } else if (StartsWithIgnoringCase(line, 0, kFileScheme)) {
+    } else if (StartsWithIgnoringCase(line, kFileScheme)) {
       if (auto path = PathOfFileUri(line)) paths.push_back(std::move(*path));
     }
   }

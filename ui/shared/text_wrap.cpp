@@ -1,18 +1,14 @@
 #include "ui/shared/text_wrap.h"
 
+#include "fileio/text.h"
+
 namespace velkrane {
 
 namespace {
 
-bool IsContinuationByte(char c) {
-  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
 /// Length of the UTF-8 character that starts at `at`.
 std::size_t CharLength(const std::string& text, std::size_t at) {
-  std::size_t end = at + 1;
-  while (end < text.size() && IsContinuationByte(text[end])) ++end;
-  return end - at;
+  return DecodeUtf8(text, at).length;
 }
 
 void WrapParagraph(const std::string& paragraph, int max_width,

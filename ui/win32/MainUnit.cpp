@@ -7,6 +7,7 @@
 
 #include <exception>
 #include <iterator>
+#include <utility>
 
 #include "fileio/error.h"
 #include "fileio/win32_text.h"
@@ -68,6 +69,41 @@ IconHandle LoadIconSized(HINSTANCE instance, int id, int size) {
   return IconHandle(static_cast<HICON>(::LoadImageW(
       instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0)));
 }
+
+// Tahoma 8 point at `dpi`; negative, so the height is the characters' and not
+// the cell's.
+FontHandle CreateUiFont(int dpi) {
+  return FontHandle(::CreateFontW(
+      -ScaleForDpi(kUiFontPixels, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+      ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+      DEFAULT_PITCH | FF_DONTCARE, L"Tahoma"));
+}
+
+// How wide `text` is in `font` on `hwnd`'s screen; 0 when it cannot be told.
+int TextWidth(HWND hwnd, HFONT font, const std::string& text) {
+  const std::wstring wide = Widen(text);
+  SIZE extent = {0, 0};
+  FontDC dc(hwnd, font);
+  if (dc.get()) {
+    ::GetTextExtentPoint32W(dc.get(), wide.c_str(),
+                            static_cast<int>(wide.size()), &extent);
+  }
+  return static_cast<int>(extent.cx);
+}
+
+// Where each control goes, from the shared geometry table; the picture sits
+// in Panel1, the rest in the window.
+struct ControlPlace {
+  bool in_panel;
+  int id;
+  Rect place;
+};
+constexpr ControlPlace kControlPlaces[] = {
+    {false, kButton1Id, kButton1}, {false, kLBMainId, kLBMain},
+    {false, kButton2Id, kButton2}, {false, kButton3Id, kButton3},
+    {false, kPanel1Id, kPanel1},   {false, kSBarId, kSBar},
+    {true, kImage1Id, kImage1},
+};
 
 void Place(HWND control, const Rect& r) {
   ::SetWindowPos(control, nullptr, r.left, r.top, r.width, r.height,
@@ -227,69 +263,97 @@ LRESULT CALLBACK TMainForm::PanelProc(HWND hwnd, UINT message, WPARAM wparam,
 
 LRESULT TMainForm::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case WM_CREATE: {
-      dpi_ = WindowDpi(hwnd_);
-      CreateControls();
-      const SIZE frame = FrameSize(dpi_);
-      ::SetWindowPos(hwnd_, nullptr, 0, 0, frame.cx, frame.cy,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-      FormCreate();
-      ::DragAcceptFiles(hwnd_, TRUE);
-      return 0;
-    }
-    case WM_DROPFILES: {
-      const DropHandle drop(reinterpret_cast<HDROP>(wparam));
-      OpenPaths(DroppedPaths(drop.get()));
-      return 0;
-    }
+    case WM_CREATE:
+      return OnCreate();
+    case WM_DROPFILES:
+      return OnDropFiles(reinterpret_cast<HDROP>(wparam));
     case kWmGetDpiScaledSize:
-      // The size WM_DPICHANGED then suggests: exactly our scaled layout,
-      // not the old size scaled with its frame.
-      *reinterpret_cast<SIZE*>(lparam) = FrameSize(static_cast<int>(wparam));
-      return TRUE;
-    case WM_DPICHANGED: {
-      // Moved to a screen of another DPI, or the user changed the scale.
-      dpi_ = LOWORD(wparam);
-      LayOut();
-      const RECT& suggested = *reinterpret_cast<const RECT*>(lparam);
-      ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top,
-                     suggested.right - suggested.left,
-                     suggested.bottom - suggested.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-      ::RedrawWindow(hwnd_, nullptr, nullptr,
-                     RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-      return 0;
-    }
+      return OnGetDpiScaledSize(static_cast<int>(wparam),
+                                *reinterpret_cast<SIZE*>(lparam));
+    case WM_DPICHANGED:
+      return OnDpiChanged(LOWORD(wparam),
+                          *reinterpret_cast<const RECT*>(lparam));
     case WM_COMMAND:
-      if (HIWORD(wparam) == BN_CLICKED) {
-        switch (LOWORD(wparam)) {
-          case kButton1Id:
-            Button1Click();
-            return 0;
-          case kButton2Id:
-            Button2Click();
-            return 0;
-          case kButton3Id:
-            Button3Click();
-            return 0;
-        }
-      }
+      if (OnCommand(wparam)) return 0;
       break;
     case WM_CLOSE:
-      // During a run the close waits for its end.
-      if (runs_.AskToClose()) ::DestroyWindow(hwnd_);
-      return 0;
+      return OnClose();
     case WM_DESTROY:
-      ::PostQuitMessage(0);
-      return 0;
-    case WM_NCDESTROY: {
-      const HWND hwnd = hwnd_;
-      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-      hwnd_ = nullptr;
-      return ::DefWindowProcW(hwnd, message, wparam, lparam);
-    }
+      return OnDestroy();
+    case WM_NCDESTROY:
+      return OnNcDestroy(wparam, lparam);
   }
   return ::DefWindowProcW(hwnd_, message, wparam, lparam);
+}
+
+LRESULT TMainForm::OnCreate() {
+  dpi_ = WindowDpi(hwnd_);
+  CreateControls();
+  const SIZE frame = FrameSize(dpi_);
+  ::SetWindowPos(hwnd_, nullptr, 0, 0, frame.cx, frame.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  FormCreate();
+  ::DragAcceptFiles(hwnd_, TRUE);
+  return 0;
+}
+
+LRESULT TMainForm::OnDropFiles(HDROP dropped) {
+  const DropHandle drop(dropped);
+  OpenPaths(DroppedPaths(drop.get()));
+  return 0;
+}
+
+LRESULT TMainForm::OnGetDpiScaledSize(int dpi, SIZE& size) const {
+  // The size WM_DPICHANGED then suggests: exactly our scaled layout, not the
+  // old size scaled with its frame.
+  size = FrameSize(dpi);
+  return TRUE;
+}
+
+LRESULT TMainForm::OnDpiChanged(int dpi, const RECT& suggested) {
+  // Moved to a screen of another DPI, or the user changed the scale.
+  dpi_ = dpi;
+  LayOut();
+  ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top,
+                 suggested.right - suggested.left,
+                 suggested.bottom - suggested.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  ::RedrawWindow(hwnd_, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  return 0;
+}
+
+bool TMainForm::OnCommand(WPARAM wparam) {
+  if (HIWORD(wparam) != BN_CLICKED) return false;
+  switch (LOWORD(wparam)) {
+    case kButton1Id:
+      Button1Click();
+      return true;
+    case kButton2Id:
+      Button2Click();
+      return true;
+    case kButton3Id:
+      Button3Click();
+      return true;
+  }
+  return false;
+}
+
+LRESULT TMainForm::OnClose() {
+  // During a run the close waits for its end.
+  if (runs_.AskToClose()) ::DestroyWindow(hwnd_);
+  return 0;
+}
+
+LRESULT TMainForm::OnDestroy() {
+  ::PostQuitMessage(0);
+  return 0;
+}
+
+LRESULT TMainForm::OnNcDestroy(WPARAM wparam, LPARAM lparam) {
+  const HWND hwnd = std::exchange(hwnd_, nullptr);
+  ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+  return ::DefWindowProcW(hwnd, WM_NCDESTROY, wparam, lparam);
 }
 
 HWND TMainForm::CreateControl(HWND parent, const wchar_t* window_class,
@@ -331,75 +395,16 @@ void TMainForm::CreateControls() {
 }
 
 void TMainForm::LayOut() {
-  // Tahoma 8 point at dpi_; negative, so the height is the characters' and
-  // not the cell's.
-  FontHandle font(::CreateFontW(
-      -ScaleForDpi(kUiFontPixels, dpi_), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
-      FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-      DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma"));
+  FontHandle font = CreateUiFont(dpi_);
   IconHandle header_icon = LoadIconSized(instance_, IDI_HEADER,
                                          ScaleForDpi(kImage1.width, dpi_));
   IconHandle small_icon = LoadIconSized(instance_, IDI_VELKRANE,
                                         ScaleForDpi(kSmallIconSize, dpi_));
   IconHandle big_icon = LoadIconSized(instance_, IDI_VELKRANE,
                                       ScaleForDpi(kBigIconSize, dpi_));
-
-  const struct {
-    HWND parent;
-    int id;
-    Rect place;
-  } places[] = {
-      {hwnd_, kButton1Id, kButton1}, {hwnd_, kLBMainId, kLBMain},
-      {hwnd_, kButton2Id, kButton2}, {hwnd_, kButton3Id, kButton3},
-      {hwnd_, kPanel1Id, kPanel1},   {hwnd_, kSBarId, kSBar},
-      {panel1_, kImage1Id, kImage1},
-  };
-  for (const auto& p : places) {
-    const HWND control = ::GetDlgItem(p.parent, p.id);
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()),
-                   FALSE);
-    // The picture first: setting it sizes the control to the icon.
-    if (p.id == kImage1Id) {
-      ::SendMessageW(control, STM_SETICON,
-                     reinterpret_cast<WPARAM>(header_icon.get()), 0);
-    }
-    Place(control, ScaleForDpi(p.place, dpi_));
-  }
-
-  // The header's labels are as wide as their text in the font.
-  const struct {
-    int id;
-    std::string text;
-    int left, top;
-  } labels[] = {{kL1Id, HeaderText(), kL1Left, kL1Top},
-                {kLabel2Id, kNoticeText, kLabel2Left, kLabel2Top}};
-  for (const auto& l : labels) {
-    const HWND label = ::GetDlgItem(panel1_, l.id);
-    ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()),
-                   FALSE);
-    const std::wstring wide = Widen(l.text);
-    SIZE extent = {0, 0};
-    {
-      FontDC dc(panel1_, font.get());
-      if (dc.get()) {
-        ::GetTextExtentPoint32W(dc.get(), wide.c_str(),
-                                static_cast<int>(wide.size()), &extent);
-      }
-    }
-    Rect place = ScaleForDpi({l.left, l.top, 0, kLabelHeight}, dpi_);
-    place.width = static_cast<int>(extent.cx);
-    Place(label, place);
-  }
-
-  // WM_SETFONT set the item height from the font; the layout wants 13.
-  ::SendMessageW(lb_main_, LB_SETITEMHEIGHT, 0,
-                 ScaleForDpi(kListItemHeight, dpi_));
-  int edges[std::size(kStatusPanelEdges)];
-  for (std::size_t i = 0; i < std::size(edges); ++i) {
-    edges[i] = ScaleStatusEdgeForDpi(kStatusPanelEdges[i], dpi_);
-  }
-  ::SendMessageW(sbar_, SB_SETPARTS, std::size(edges),
-                 reinterpret_cast<LPARAM>(edges));
+  PlaceControls(font.get(), header_icon.get());
+  PlaceHeaderLabels(font.get());
+  SetListAndStatusBarMetrics();
   ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL,
                  reinterpret_cast<LPARAM>(small_icon.get()));
   ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG,
@@ -410,6 +415,48 @@ void TMainForm::LayOut() {
   header_icon_ = std::move(header_icon);
   small_icon_ = std::move(small_icon);
   big_icon_ = std::move(big_icon);
+}
+
+void TMainForm::PlaceControls(HFONT font, HICON header_icon) {
+  for (const ControlPlace& p : kControlPlaces) {
+    const HWND control = ::GetDlgItem(p.in_panel ? panel1_ : hwnd_, p.id);
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    // The picture first: setting it sizes the control to the icon.
+    if (p.id == kImage1Id) {
+      ::SendMessageW(control, STM_SETICON,
+                     reinterpret_cast<WPARAM>(header_icon), 0);
+    }
+    Place(control, ScaleForDpi(p.place, dpi_));
+  }
+}
+
+void TMainForm::PlaceHeaderLabels(HFONT font) {
+  // The header's labels are as wide as their text in the font.
+  const struct {
+    int id;
+    std::string text;
+    int left, top;
+  } labels[] = {{kL1Id, HeaderText(), kL1Left, kL1Top},
+                {kLabel2Id, kNoticeText, kLabel2Left, kLabel2Top}};
+  for (const auto& l : labels) {
+    const HWND label = ::GetDlgItem(panel1_, l.id);
+    ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    Rect place = ScaleForDpi({l.left, l.top, 0, kLabelHeight}, dpi_);
+    place.width = TextWidth(panel1_, font, l.text);
+    Place(label, place);
+  }
+}
+
+void TMainForm::SetListAndStatusBarMetrics() {
+  // WM_SETFONT set the item height from the font; the layout wants 13.
+  ::SendMessageW(lb_main_, LB_SETITEMHEIGHT, 0,
+                 ScaleForDpi(kListItemHeight, dpi_));
+  int edges[std::size(kStatusPanelEdges)];
+  for (std::size_t i = 0; i < std::size(edges); ++i) {
+    edges[i] = ScaleStatusEdgeForDpi(kStatusPanelEdges[i], dpi_);
+  }
+  ::SendMessageW(sbar_, SB_SETPARTS, std::size(edges),
+                 reinterpret_cast<LPARAM>(edges));
 }
 
 SIZE TMainForm::FrameSize(int dpi) const {

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -82,7 +84,17 @@ class TMainForm : public BatchWindow {
                                     LPARAM lparam);
   static void RegisterClasses(HINSTANCE instance);
 
+  /// Sends each message the window handles to its handler below.
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT OnCreate();
+  LRESULT OnDropFiles(HDROP drop);
+  LRESULT OnGetDpiScaledSize(int dpi, SIZE& size) const;
+  LRESULT OnDpiChanged(int dpi, const RECT& suggested);
+  /// False for a command that is not a button press of ours.
+  bool OnCommand(WPARAM wparam);
+  LRESULT OnClose();
+  LRESULT OnDestroy();
+  LRESULT OnNcDestroy(WPARAM wparam, LPARAM lparam);
   /// One message of either loop: dialog keys (Tab) first, else the usual
   /// translate and dispatch.
   void Dispatch(MSG& message);
@@ -93,6 +105,9 @@ class TMainForm : public BatchWindow {
   void CreateControls();
   /// Places every control, and sets the font and pictures, for dpi_.
   void LayOut();
+  void PlaceControls(HFONT font, HICON header_icon);
+  void PlaceHeaderLabels(HFONT font);
+  void SetListAndStatusBarMetrics();
   /// The window's outer size for its client area at `dpi`.
   SIZE FrameSize(int dpi) const;
   /// The list holds `entries` and nothing else.
