@@ -1,22 +1,12 @@
 #include "batch/batch_run.h"
 
-#include <exception>
-
+#include "batch/repair_one.h"
+#include "batch/run_texts.h"
 #include "fileio/error.h"
 #include "fileio/file_io.h"
 #include "fileio/path_parts.h"
-#include "x3f/tail_repair.h"
 
 namespace velkrane {
-
-const char kNoFilesSelected[] = "Sorry, no files selected.";
-const char kProcessingPrefix[] = "Processing file ";
-const char kProcessingSuffix[] = "...";
-const char kFailedPrefix[] = "Failed to post-process - ";
-const char kReady[] = "Ready.";
-const char kSummaryPrefix[] =
-    "Post-Process Completed. - New X3F Files were Saved at";
-const char kOutputFolderName[] = "PostProcessed";
 
 std::string TrimEntry(const std::string& entry) {
   const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
@@ -35,16 +25,16 @@ std::string OutputFolderFor(const std::string& entry) {
   return base + kOutputFolderName + kPathSeparator;
 }
 
-std::string ListIndexOutOfBounds(int index) {
-  return "List index out of bounds (" + std::to_string(index) + ")";
-}
-
 void RunBatch(BatchWindow& window) {
   if (window.EntryCount() == 0) {
     window.ShowMessage(kNoFilesSelected);
     return;
   }
   const int count = window.EntryCount();
+  RepairOptions options;
+  // The folder is made only once a copy is about to be written in it.
+  options.make_folder = true;
+  RunTargets targets;
   std::string last_folder;
   for (int index = 0; index < count; ++index) {
     // The list may have been cleared or shortened by a press while messages
@@ -55,27 +45,16 @@ void RunBatch(BatchWindow& window) {
 
     const std::string folder = OutputFolderFor(entry);
     last_folder = folder;
-    try {
-      CreateFolders(folder);
-    } catch (const std::exception&) {
-      // Not reported here: if a tail is found, writing the copy fails and
-      // says so.
-    }
     const std::string name = FileNamePart(entry);
-    window.SetStatusText(kProcessingPrefix + name + kProcessingSuffix);
+    window.SetStatusText(ProcessingText(name));
     window.ProcessMessages();
 
-    std::string result;
-    try {
-      PostProcessFile(entry, folder + name, result);
-    } catch (const std::exception& e) {
-      result = kFailedPrefix + std::string(e.what());
-    }
-    window.SetStatusText(name + ":" + result);
+    const FileReport report = RepairOne(entry, folder + name, options, &targets);
+    window.SetStatusText(FileDoneText(name, report.message));
     window.ProcessMessages();
   }
   window.SetStatusText(kReady);
-  window.ShowMessage(kSummaryPrefix + last_folder);
+  window.ShowMessage(SummaryText(last_folder));
 }
 
 }  // namespace velkrane

@@ -4,14 +4,6 @@
 
 namespace velkrane {
 
-extern const char kNoFilesSelected[];
-extern const char kProcessingPrefix[];    // + name + kProcessingSuffix
-extern const char kProcessingSuffix[];
-extern const char kFailedPrefix[];        // + the error's text
-extern const char kReady[];
-extern const char kSummaryPrefix[];       // + the last output folder
-extern const char kOutputFolderName[];
-
 /// What the batch run needs from the main window.
 class BatchWindow {
  public:
@@ -30,9 +22,6 @@ std::string TrimEntry(const std::string& entry);
 
 /// The "PostProcessed" folder beside `entry`, ending in a separator.
 std::string OutputFolderFor(const std::string& entry);
-
-/// "List index out of bounds (N)".
-std::string ListIndexOutOfBounds(int index);
 
 /// One press of "Decode": trims every entry, writes its trimmed copy into the
 /// "PostProcessed" folder beside it and reports progress and a summary. A

@@ -8,6 +8,7 @@
 #include <exception>
 #include <iterator>
 
+#include "batch/run_texts.h"
 #include "fileio/error.h"
 #include "fileio/win32_text.h"
 #include "ui/shared/main_form_texts.h"
