@@ -1,5 +1,8 @@
 #include "batch/batch_run.h"
 
+#include <future>
+#include <utility>
+
 #include "batch/repair_one.h"
 #include "batch/run_texts.h"
 #include "fileio/error.h"
@@ -25,36 +28,120 @@ std::string OutputFolderFor(const std::string& entry) {
   return base + kOutputFolderName + kPathSeparator;
 }
 
+namespace {
+
+// The next entry's copy, made while the entry before it goes to the disk. It
+// was read before the window processed its messages, so it is used only if
+// the entry still reads the same afterwards; else it is dropped, temporary
+// and all.
+struct NextCopy {
+  int index = -1;
+  std::string entry;
+  std::future<FileStep> step;
+};
+
+class Run {
+ public:
+  explicit Run(BatchWindow& window)
+      : window_(window),
+        waiter_([&window](const WaitForWork& wait) { window.WaitFor(wait); }),
+        commits_(waiter_) {
+    // The folder is made only once a copy is about to be written in it.
+    options_.make_folder = true;
+  }
+
+  void Go();
+
+ private:
+  std::future<FileStep> Prepare(const std::string& entry) {
+    return std::async(std::launch::async, [this, entry] {
+      return FileStep(entry, TargetFor(entry), options_, &targets_);
+    });
+  }
+
+  static std::string TargetFor(const std::string& entry) {
+    return OutputFolderFor(entry) + FileNamePart(entry);
+  }
+
+  /// The copy for `entry` at `index`: the one made ahead if it still fits.
+  std::future<FileStep> TakeOrPrepare(int index, const std::string& entry) {
+    if (next_.step.valid() && next_.index == index && next_.entry == entry) {
+      return std::move(next_.step);
+    }
+    DropNext();
+    return Prepare(entry);
+  }
+
+  void PrepareNext(int index, int count) {
+    DropNext();
+    if (index >= count || index >= window_.EntryCount()) return;
+    const std::string entry = TrimEntry(window_.Entry(index));
+    // A file listed twice waits for its own copy to land first.
+    if (entry.empty() || commits_.MayBeCommitting(TargetFor(entry))) return;
+    next_.index = index;
+    next_.entry = entry;
+    next_.step = Prepare(entry);
+  }
+
+  void DropNext() {
+    // Waiting is all it takes: a step nobody finishes removes its temporary.
+    if (next_.step.valid()) Await(next_.step, waiter_);
+    next_ = NextCopy();
+  }
+
+  BatchWindow& window_;
+  Waiter waiter_;
+  RepairOptions options_;
+  RunTargets targets_;
+  NextCopy next_;
+  OverlappedCommits commits_;
+};
+
+void Run::Go() {
+  const int count = window_.EntryCount();
+  window_.RunStarting(count);
+  std::string last_folder;
+  for (int index = 0; index < count; ++index) {
+    // The list may have been cleared or shortened by a press while messages
+    // were processed; that ends the run.
+    if (index >= window_.EntryCount()) {
+      DropNext();
+      throw Error(ListIndexOutOfBounds(index));
+    }
+    const std::string entry = TrimEntry(window_.Entry(index));
+    if (entry.empty()) continue;
+
+    last_folder = OutputFolderFor(entry);
+    const std::string name = FileNamePart(entry);
+    std::future<FileStep> prepared = TakeOrPrepare(index, entry);
+    window_.SetStatusText(ProcessingText(name));
+    window_.ProcessMessages();
+
+    commits_.StartCommit(index, Await(prepared, waiter_));
+    PrepareNext(index + 1, count);
+    commits_.FinishCommit([&](int done, const FileReport& report) {
+      window_.SetStatusText(FileDoneText(name, report.message));
+      window_.FileDone(done, report);
+    });
+    window_.ProcessMessages();
+  }
+  DropNext();
+  window_.SetStatusText(kReady);
+  window_.ShowMessage(SummaryText(last_folder));
+}
+
+}  // namespace
+
 void RunBatch(BatchWindow& window) {
   if (window.EntryCount() == 0) {
     window.ShowMessage(kNoFilesSelected);
     return;
   }
-  const int count = window.EntryCount();
-  RepairOptions options;
-  // The folder is made only once a copy is about to be written in it.
-  options.make_folder = true;
-  RunTargets targets;
-  std::string last_folder;
-  for (int index = 0; index < count; ++index) {
-    // The list may have been cleared or shortened by a press while messages
-    // were processed; that ends the run.
-    if (index >= window.EntryCount()) throw Error(ListIndexOutOfBounds(index));
-    const std::string entry = TrimEntry(window.Entry(index));
-    if (entry.empty()) continue;
-
-    const std::string folder = OutputFolderFor(entry);
-    last_folder = folder;
-    const std::string name = FileNamePart(entry);
-    window.SetStatusText(ProcessingText(name));
-    window.ProcessMessages();
-
-    const FileReport report = RepairOne(entry, folder + name, options, &targets);
-    window.SetStatusText(FileDoneText(name, report.message));
-    window.ProcessMessages();
-  }
-  window.SetStatusText(kReady);
-  window.ShowMessage(SummaryText(last_folder));
+  struct Ended {
+    BatchWindow& window;
+    ~Ended() { window.RunEnded(); }
+  } ended{window};
+  Run(window).Go();
 }
 
 }  // namespace velkrane

@@ -34,6 +34,7 @@ std::optional<FileIdentity> IdentityIfAny(const std::string& path) {
 }  // namespace
 
 void RunTargets::Claim(const std::string& target, const std::string& source) {
+  const std::lock_guard<std::mutex> lock(mutex_);
   // The same name is the same file on any file system: refuse before any
   // work, dry runs included.
   if (names_.emplace(target, source).first->second != source) {
@@ -43,6 +44,7 @@ void RunTargets::Claim(const std::string& target, const std::string& source) {
 
 void RunTargets::CheckOnDisk(const std::string& target,
                              const std::string& source) const {
+  const std::lock_guard<std::mutex> lock(mutex_);
   if (written_.empty()) return;
   const auto copy = IdentityIfAny(target);
   if (!copy) return;
@@ -57,30 +59,54 @@ void RunTargets::CheckOnDisk(const std::string& target,
 void RunTargets::Record(const std::string& target, const std::string& source) {
   const auto copy = IdentityIfAny(target);
   const auto from = IdentityIfAny(source);
+  const std::lock_guard<std::mutex> lock(mutex_);
   if (copy && from) written_[*copy] = *from;
+}
+
+FileStep::FileStep(const std::string& source, const std::string& target,
+                   const RepairOptions& options, RunTargets* targets)
+    : target_(target), targets_(targets) {
+  report_.source = source;
+  if (!options.dry_run) report_.target = target;
+  try {
+    if (targets_) targets_->Claim(target, source);
+    pending_.emplace(PrepareRepair(source, target, options));
+  } catch (const std::exception& e) {
+    report_.error = e.what();
+  }
+}
+
+FileStep::FileStep(const std::string& source, const std::string& target,
+                   const RepairOptions& options, const std::string& error)
+    : target_(target) {
+  report_.source = source;
+  if (!options.dry_run) report_.target = target;
+  report_.error = error;
+}
+
+FileReport FileStep::Finish() {
+  if (pending_) {
+    try {
+      if (pending_->HasCopy()) {
+        if (targets_) targets_->CheckOnDisk(target_, report_.source);
+        pending_->Commit();
+        if (targets_) targets_->Record(target_, report_.source);
+      }
+      report_.outcome = pending_->Outcome();
+      report_.result = ResultOf(report_.outcome.result);
+    } catch (const std::exception& e) {
+      report_.error = e.what();
+    }
+    // The copy is committed or, failing that, its temporary is gone.
+    pending_.reset();
+  }
+  report_.message = ResultText(report_);
+  return report_;
 }
 
 FileReport RepairOne(const std::string& source, const std::string& target,
                      const RepairOptions& options, RunTargets* targets) {
-  FileReport report;
-  report.source = source;
-  if (!options.dry_run) report.target = target;
-  try {
-    if (targets) targets->Claim(target, source);
-    PendingRepair pending = PrepareRepair(source, target, options);
-    if (pending.HasCopy()) {
-      if (targets) targets->CheckOnDisk(target, source);
-      pending.Commit();
-      if (targets) targets->Record(target, source);
-    }
-    report.outcome = pending.Outcome();
-    report.result = ResultOf(report.outcome.result);
-  } catch (const std::exception& e) {
-    report.result = FileResult::kFailed;
-    report.error = e.what();
-  }
-  report.message = ResultText(report);
-  return report;
+  return FileStep(source, target, options, targets).Finish();
 }
 
 void PostProcessFile(const std::string& source, const std::string& target,

@@ -5,6 +5,8 @@
 // texts and their rules on folders and targets cannot drift apart.
 
 #include <map>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "fileio/folder_list.h"
@@ -43,8 +45,37 @@ class RunTargets {
   void Record(const std::string& target, const std::string& source);
 
  private:
-  std::map<std::string, std::string> names_;            // target -> source
-  std::map<FileIdentity, FileIdentity> written_;        // copy -> source
+  // One file's claim may run while the file before it is committed.
+  mutable std::mutex mutex_;
+  std::map<std::string, std::string> names_;      // target -> source
+  std::map<FileIdentity, FileIdentity> written_;  // copy -> source
+};
+
+/// RepairOne in two halves, so that a run can make one file's copy while the
+/// file before it goes to the disk. Neither half throws for a failure of the
+/// file: it ends up in the report.
+class FileStep {
+ public:
+  /// Claims the target, finds the end, and writes and checks the copy under
+  /// a temporary name.
+  FileStep(const std::string& source, const std::string& target,
+           const RepairOptions& options, RunTargets* targets);
+  /// A file that failed before it could be started (a folder the walk could
+  /// not read): `error` is its failure.
+  FileStep(const std::string& source, const std::string& target,
+           const RepairOptions& options, const std::string& error);
+
+  /// Puts the copy on the disk under the target's name (unless another copy
+  /// of the run is there) and completes the report. Call once.
+  FileReport Finish();
+
+  const std::string& Target() const { return target_; }
+
+ private:
+  std::string target_;
+  RunTargets* targets_ = nullptr;
+  FileReport report_;
+  std::optional<PendingRepair> pending_;
 };
 
 /// Repairs `source` into `target` and says what became of it; never throws

@@ -1,8 +1,10 @@
 #include "batch/tree_run.h"
 
 #include <algorithm>
+#include <future>
 
 #include "batch/batch_run.h"
+#include "batch/overlapped_commits.h"
 #include "batch/run_texts.h"
 #include "fileio/path_parts.h"
 
@@ -40,17 +42,6 @@ void Count(const FileReport& report, TreeRunSummary& summary) {
   }
 }
 
-// A folder the walk could not read fails as that path, in the run's words.
-FileReport UnreadableFolder(const FoundFile& file, const std::string& target,
-                            bool dry_run) {
-  FileReport report;
-  report.source = file.path;
-  if (!dry_run) report.target = target;
-  report.error = file.error;
-  report.message = ResultText(report);
-  return report;
-}
-
 }  // namespace
 
 TreeRunSummary RunTree(const std::vector<std::string>& paths,
@@ -63,21 +54,30 @@ TreeRunSummary RunTree(const std::vector<std::string>& paths,
   // about to be written there.
   repair.make_folder = true;
   RunTargets targets;
+  // While one file's copy is made, the one before it goes to the disk; its
+  // line follows once it is there, so lines still come in file order.
+  OverlappedCommits commits;
+  const auto done = [&](int index, const FileReport& report) {
+    Count(report, summary);
+    view.FileDone(index, summary.found, report);
+  };
   for (int index = 1; index <= summary.found; ++index) {
     if (view.StopRequested()) {
       summary.stopped = true;
       break;
     }
     const FoundFile& file = files[static_cast<std::size_t>(index - 1)];
-    view.FileStarting(index, summary.found, file);
     const std::string target = TargetFor(file, options.output);
-    const FileReport report =
-        file.error.empty()
-            ? RepairOne(file.path, target, repair, &targets)
-            : UnreadableFolder(file, target, repair.dry_run);
-    Count(report, summary);
-    view.FileDone(index, summary.found, report);
+    commits.BeforePreparing(target, done);
+    auto prepared = std::async(std::launch::async, [&] {
+      return file.error.empty() ? FileStep(file.path, target, repair, &targets)
+                                : FileStep(file.path, target, repair, file.error);
+    });
+    commits.FinishCommit(done);
+    view.FileStarting(index, summary.found, file);
+    commits.StartCommit(index, prepared.get());
   }
+  commits.FinishCommit(done);
   return summary;
 }
 
