@@ -1,6 +1,7 @@
 #include "batch/batch_run.h"
 
 #include <future>
+#include <optional>
 #include <utility>
 
 #include "batch/repair_one.h"
@@ -37,7 +38,8 @@ namespace {
 struct NextCopy {
   int index = -1;
   std::string entry;
-  std::future<FileStep> step;
+  std::future<FileStep> making;
+  std::optional<FileStep> made;
 };
 
 class Run {
@@ -53,48 +55,51 @@ class Run {
   void Go();
 
  private:
+  static std::string TargetFor(const std::string& entry) {
+    return OutputFolderFor(entry) + FileNamePart(entry);
+  }
+
   std::future<FileStep> Prepare(const std::string& entry) {
     return std::async(std::launch::async, [this, entry] {
       return FileStep(entry, TargetFor(entry), options_, &targets_);
     });
   }
 
-  static std::string TargetFor(const std::string& entry) {
-    return OutputFolderFor(entry) + FileNamePart(entry);
-  }
-
-  /// The copy for `entry` at `index`: the one made ahead if it still fits.
-  std::future<FileStep> TakeOrPrepare(int index, const std::string& entry) {
-    if (next_.step.valid() && next_.index == index && next_.entry == entry) {
-      return std::move(next_.step);
+  /// The copy for `entry` at `index`: the one made ahead if it still fits,
+  /// else one made now.
+  FileStep Take(int index, const std::string& entry) {
+    NextCopy next = std::exchange(next_, NextCopy());
+    if (next.made && next.index == index && next.entry == entry) {
+      return std::move(*next.made);
     }
-    DropNext();
-    return Prepare(entry);
+    next.made.reset();
+    std::future<FileStep> making = Prepare(entry);
+    return Await(making, waiter_);
   }
 
-  void PrepareNext(int index, int count) {
-    DropNext();
+  void StartNext(int index, int count) {
     if (index >= count || index >= window_.EntryCount()) return;
     const std::string entry = TrimEntry(window_.Entry(index));
     // A file listed twice waits for its own copy to land first.
     if (entry.empty() || commits_.MayBeCommitting(TargetFor(entry))) return;
     next_.index = index;
     next_.entry = entry;
-    next_.step = Prepare(entry);
+    next_.making = Prepare(entry);
   }
 
-  void DropNext() {
-    // Waiting is all it takes: a step nobody finishes removes its temporary.
-    if (next_.step.valid()) Await(next_.step, waiter_);
-    next_ = NextCopy();
+  /// The window may start another run or change the list when it processes
+  /// its messages; no source may be open then (Windows lets no one else open
+  /// it), so the copy made ahead is finished first.
+  void FinishNext() {
+    if (next_.making.valid()) next_.made.emplace(Await(next_.making, waiter_));
   }
 
   BatchWindow& window_;
   Waiter waiter_;
   RepairOptions options_;
   RunTargets targets_;
-  NextCopy next_;
   OverlappedCommits commits_;
+  NextCopy next_;
 };
 
 void Run::Go() {
@@ -104,28 +109,24 @@ void Run::Go() {
   for (int index = 0; index < count; ++index) {
     // The list may have been cleared or shortened by a press while messages
     // were processed; that ends the run.
-    if (index >= window_.EntryCount()) {
-      DropNext();
-      throw Error(ListIndexOutOfBounds(index));
-    }
+    if (index >= window_.EntryCount()) throw Error(ListIndexOutOfBounds(index));
     const std::string entry = TrimEntry(window_.Entry(index));
     if (entry.empty()) continue;
 
     last_folder = OutputFolderFor(entry);
     const std::string name = FileNamePart(entry);
-    std::future<FileStep> prepared = TakeOrPrepare(index, entry);
     window_.SetStatusText(ProcessingText(name));
     window_.ProcessMessages();
 
-    commits_.StartCommit(index, Await(prepared, waiter_));
-    PrepareNext(index + 1, count);
+    commits_.StartCommit(index, Take(index, entry));
+    StartNext(index + 1, count);
     commits_.FinishCommit([&](int done, const FileReport& report) {
       window_.SetStatusText(FileDoneText(name, report.message));
       window_.FileDone(done, report);
     });
+    FinishNext();
     window_.ProcessMessages();
   }
-  DropNext();
   window_.SetStatusText(kReady);
   window_.ShowMessage(SummaryText(last_folder));
 }
