@@ -1,22 +1,16 @@
 #include "batch/batch_run.h"
 
-#include <exception>
+#include <future>
+#include <optional>
+#include <utility>
 
+#include "batch/repair_one.h"
+#include "batch/run_texts.h"
 #include "fileio/error.h"
 #include "fileio/file_io.h"
 #include "fileio/path_parts.h"
-#include "x3f/tail_repair.h"
 
 namespace velkrane {
-
-const char kNoFilesSelected[] = "Sorry, no files selected.";
-const char kProcessingPrefix[] = "Processing file ";
-const char kProcessingSuffix[] = "...";
-const char kFailedPrefix[] = "Failed to post-process - ";
-const char kReady[] = "Ready.";
-const char kSummaryPrefix[] =
-    "Post-Process Completed. - New X3F Files were Saved at";
-const char kOutputFolderName[] = "PostProcessed";
 
 std::string TrimEntry(const std::string& entry) {
   const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
@@ -35,47 +29,120 @@ std::string OutputFolderFor(const std::string& entry) {
   return base + kOutputFolderName + kPathSeparator;
 }
 
-std::string ListIndexOutOfBounds(int index) {
-  return "List index out of bounds (" + std::to_string(index) + ")";
+namespace {
+
+// The next entry's copy, made while the entry before it goes to the disk. It
+// was read before the window processed its messages, so it is used only if
+// the entry still reads the same afterwards; else it is dropped, temporary
+// and all.
+struct NextCopy {
+  int index = -1;
+  std::string entry;
+  std::future<FileStep> making;
+  std::optional<FileStep> made;
+};
+
+class Run {
+ public:
+  explicit Run(BatchWindow& window)
+      : window_(window),
+        waiter_([&window](const WaitForWork& wait) { window.WaitFor(wait); }),
+        commits_(waiter_) {
+    // The folder is made only once a copy is about to be written in it.
+    options_.make_folder = true;
+  }
+
+  void Go();
+
+ private:
+  static std::string TargetFor(const std::string& entry) {
+    return OutputFolderFor(entry) + FileNamePart(entry);
+  }
+
+  std::future<FileStep> Prepare(const std::string& entry) {
+    return std::async(std::launch::async, [this, entry] {
+      return FileStep(entry, TargetFor(entry), options_, &targets_);
+    });
+  }
+
+  /// The copy for `entry` at `index`: the one made ahead if it still fits,
+  /// else one made now.
+  FileStep Take(int index, const std::string& entry) {
+    NextCopy next = std::exchange(next_, NextCopy());
+    if (next.made && next.index == index && next.entry == entry) {
+      return std::move(*next.made);
+    }
+    next.made.reset();
+    std::future<FileStep> making = Prepare(entry);
+    return Await(making, waiter_);
+  }
+
+  void StartNext(int index, int count) {
+    if (index >= count || index >= window_.EntryCount()) return;
+    const std::string entry = TrimEntry(window_.Entry(index));
+    // A file listed twice waits for its own copy to land first.
+    if (entry.empty() || commits_.MayBeCommitting(TargetFor(entry))) return;
+    next_.index = index;
+    next_.entry = entry;
+    next_.making = Prepare(entry);
+  }
+
+  /// The window may start another run or change the list when it processes
+  /// its messages; no source may be open then (Windows lets no one else open
+  /// it), so the copy made ahead is finished first.
+  void FinishNext() {
+    if (next_.making.valid()) next_.made.emplace(Await(next_.making, waiter_));
+  }
+
+  BatchWindow& window_;
+  Waiter waiter_;
+  RepairOptions options_;
+  RunTargets targets_;
+  OverlappedCommits commits_;
+  NextCopy next_;
+};
+
+void Run::Go() {
+  const int count = window_.EntryCount();
+  window_.RunStarting(count);
+  std::string last_folder;
+  for (int index = 0; index < count; ++index) {
+    // The list may have been cleared or shortened by a press while messages
+    // were processed; that ends the run.
+    if (index >= window_.EntryCount()) throw Error(ListIndexOutOfBounds(index));
+    const std::string entry = TrimEntry(window_.Entry(index));
+    if (entry.empty()) continue;
+
+    last_folder = OutputFolderFor(entry);
+    const std::string name = FileNamePart(entry);
+    window_.SetStatusText(ProcessingText(name));
+    window_.ProcessMessages();
+
+    commits_.StartCommit(index, Take(index, entry));
+    StartNext(index + 1, count);
+    commits_.FinishCommit([&](int done, const FileReport& report) {
+      window_.SetStatusText(FileDoneText(name, report.message));
+      window_.FileDone(done, report);
+    });
+    FinishNext();
+    window_.ProcessMessages();
+  }
+  window_.SetStatusText(kReady);
+  window_.ShowMessage(SummaryText(last_folder));
 }
+
+}  // namespace
 
 void RunBatch(BatchWindow& window) {
   if (window.EntryCount() == 0) {
     window.ShowMessage(kNoFilesSelected);
     return;
   }
-  const int count = window.EntryCount();
-  std::string last_folder;
-  for (int index = 0; index < count; ++index) {
-    // The list may have been cleared or shortened by a press while messages
-    // were processed; that ends the run.
-    if (index >= window.EntryCount()) throw Error(ListIndexOutOfBounds(index));
-    const std::string entry = TrimEntry(window.Entry(index));
-    if (entry.empty()) continue;
-
-    const std::string folder = OutputFolderFor(entry);
-    last_folder = folder;
-    try {
-      CreateFolders(folder);
-    } catch (const std::exception&) {
-      // Not reported here: if a tail is found, writing the copy fails and
-      // says so.
-    }
-    const std::string name = FileNamePart(entry);
-    window.SetStatusText(kProcessingPrefix + name + kProcessingSuffix);
-    window.ProcessMessages();
-
-    std::string result;
-    try {
-      PostProcessFile(entry, folder + name, result);
-    } catch (const std::exception& e) {
-      result = kFailedPrefix + std::string(e.what());
-    }
-    window.SetStatusText(name + ":" + result);
-    window.ProcessMessages();
-  }
-  window.SetStatusText(kReady);
-  window.ShowMessage(kSummaryPrefix + last_folder);
+  struct Ended {
+    BatchWindow& window;
+    ~Ended() { window.RunEnded(); }
+  } ended{window};
+  Run(window).Go();
 }
 
 }  // namespace velkrane

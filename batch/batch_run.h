@@ -1,18 +1,15 @@
 #pragma once
 
+#include <functional>
 #include <string>
+
+#include "batch/overlapped_commits.h"
+#include "batch/repair_one.h"
 
 namespace velkrane {
 
-extern const char kNoFilesSelected[];
-extern const char kProcessingPrefix[];    // + name + kProcessingSuffix
-extern const char kProcessingSuffix[];
-extern const char kFailedPrefix[];        // + the error's text
-extern const char kReady[];
-extern const char kSummaryPrefix[];       // + the last output folder
-extern const char kOutputFolderName[];
-
-/// What the batch run needs from the main window.
+/// What the batch run needs from the main window. Every call comes on the
+/// thread that called RunBatch; the files' work runs on threads of its own.
 class BatchWindow {
  public:
   virtual ~BatchWindow() = default;
@@ -23,6 +20,19 @@ class BatchWindow {
   /// Lets the window repaint and run the handlers of pending input.
   virtual void ProcessMessages() = 0;
   virtual void ShowMessage(const std::string& text) = 0;
+
+  /// Returns once `wait` says the work of a file is done. A window keeps
+  /// repainting and answering meanwhile, and holds back input that would run
+  /// a handler until the next ProcessMessages, so that everything between
+  /// files happens as it always has. By default it just waits.
+  virtual void WaitFor(const WaitForWork& wait) { WaitBlocking(wait); }
+  /// A run over `count` list entries begins.
+  virtual void RunStarting(int /*count*/) {}
+  /// The entry at `index` is done, as `report` says; right after its status
+  /// text.
+  virtual void FileDone(int /*index*/, const FileReport& /*report*/) {}
+  /// The run is over, whether it ended normally or by an error.
+  virtual void RunEnded() {}
 };
 
 /// `entry` without leading and trailing bytes at or below the space.
@@ -30,9 +40,6 @@ std::string TrimEntry(const std::string& entry);
 
 /// The "PostProcessed" folder beside `entry`, ending in a separator.
 std::string OutputFolderFor(const std::string& entry);
-
-/// "List index out of bounds (N)".
-std::string ListIndexOutOfBounds(int index);
 
 /// One press of "Decode": trims every entry, writes its trimmed copy into the
 /// "PostProcessed" folder beside it and reports progress and a summary. A

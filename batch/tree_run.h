@@ -5,13 +5,9 @@
 #include <vector>
 
 #include "batch/folder_walk.h"
-#include "x3f/repair.h"
+#include "batch/repair_one.h"
 
 namespace velkrane {
-
-extern const char kWouldCutPrefix[];  // + bytes + kWouldCutMiddle + tail
-extern const char kWouldCutMiddle[];
-extern const char kTargetTakenSuffix[];  // after "Cannot write " + target
 
 struct TreeRunOptions {
   /// Empty: each copy goes to the "PostProcessed" folder beside its source.
@@ -19,22 +15,6 @@ struct TreeRunOptions {
   /// they were found under.
   std::string output;
   RepairOptions repair;
-};
-
-enum class FileResult { kRepaired, kWouldRepair, kNoTail, kFailed };
-
-/// What became of one found file.
-struct FileReport {
-  FoundFile file;
-  /// Where the copy goes; empty on a dry run.
-  std::string target;
-  FileResult result = FileResult::kFailed;
-  /// Filled unless the result is kFailed.
-  RepairOutcome outcome;
-  /// The failure's text; empty unless the result is kFailed.
-  std::string error;
-  /// What "Decode" says after the file's name and ":".
-  std::string message;
 };
 
 /// What a run over folder trees tells its front end.

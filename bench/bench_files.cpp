@@ -1,3 +1,5 @@
+#include "batch/repair_one.h"
+#include "batch/run_texts.h"
 #include "bench/bench_files.h"
 
 #include <errno.h>

@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "batch/batch_run.h"
+#include "batch/repair_one.h"
+#include "batch/run_texts.h"
 #include "bench/bench_files.h"
 #include "bench/summary_reporter.h"
 

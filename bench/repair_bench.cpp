@@ -23,6 +23,8 @@
 #include <vector>
 
 #include "batch/batch_run.h"
+#include "batch/repair_one.h"
+#include "batch/run_texts.h"
 #include "bench/bench_files.h"
 #include "bench/peak_rss.h"
 #include "bench/summary_reporter.h"
@@ -341,6 +343,8 @@ void RegisterAll() {
         (std::string(SummaryReporter::kBatchCase) + "/" + way).c_str(),
         [way](benchmark::State& state) { RunBatchCase(state, way); })
         ->UseRealTime()
+        // The copies are made and flushed on threads of their own.
+        ->MeasureProcessCPUTime()
         ->Unit(benchmark::kMillisecond)
         ->Iterations(1);
   }

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "batch/repair_one.h"
+#include "batch/run_texts.h"
 #include "bench/bench_files.h"
 #include "x3f/repair.h"
 #include "x3f/tail_repair.h"

@@ -17,7 +17,10 @@ namespace {
 
 // The targets the repair has to meet, as ratios of medians from one run.
 constexpr double kMaxOverKernel = 1.15;
-constexpr double kMaxOverKernelBatch = 1.1;
+// Batches flush one copy while the next is made; (b) flushes one after
+// another.
+constexpr double kMaxOverKernelBatch = 0.75;
+constexpr char kCliCase[] = "cli_200x12MB";
 constexpr double kMinNaiveOverOursFarTail = 3.0;
 constexpr double kMinNaiveOverOurs = 1.0;
 constexpr char kFarTailCase[] = "far_tail";
@@ -96,7 +99,7 @@ void SummaryReporter::PrintRatios(std::ostream& out, Clock clock) const {
                 "(a)/ours");
   out << line;
   bool kernel_met = true, naive_met = true, far_tail_met = true;
-  bool far_tail_seen = false, batch_seen = false, batch_met = false;
+  bool far_tail_seen = false, batch_seen = false, batch_met = true;
   for (const auto& entry : cases_) {
     const std::string& name = entry.second;
     const double ours = MedianOf(name, kOurs, clock);
@@ -107,10 +110,11 @@ void SummaryReporter::PrintRatios(std::ostream& out, Clock clock) const {
     std::string over_kernel = "-", over_plain = "-", naive_over = "-";
     if (has_ours && kernel > 0) {
       over_kernel = Format("%.3f", ours / kernel);
-      kernel_met = kernel_met && ours / kernel <= kMaxOverKernel;
-      if (name == kBatchCase) {
+      if (name == kBatchCase || name == kCliCase) {
         batch_seen = true;
-        batch_met = ours / kernel <= kMaxOverKernelBatch;
+        batch_met = batch_met && ours / kernel <= kMaxOverKernelBatch;
+      } else {
+        kernel_met = kernel_met && ours / kernel <= kMaxOverKernel;
       }
     }
     if (has_ours && plain > 0) over_plain = Format("%.3f", ours / plain);
@@ -149,8 +153,9 @@ void SummaryReporter::PrintRatios(std::ostream& out, Clock clock) const {
         << Format("%.2f", (kernel + read) / kernel) << " x (b)\n";
   }
   out << "Targets: ours/(b) <= " << kMaxOverKernel
-      << " everywhere: " << Verdict(kernel_met)
-      << "; ours/(b) <= " << kMaxOverKernelBatch << " on " << kBatchCase << ": "
+      << " on single files: " << Verdict(kernel_met)
+      << "; ours/(b) <= " << kMaxOverKernelBatch << " on " << kBatchCase
+      << " and " << kCliCase << ": "
       << (batch_seen ? Verdict(batch_met) : "not run")
       << "; (a)/ours > 1 everywhere: " << Verdict(naive_met)
       << "; (a)/ours >= " << kMinNaiveOverOursFarTail << " on " << kFarTailCase

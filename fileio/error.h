@@ -9,6 +9,9 @@ namespace velkrane {
 /// bytes out (a full disk).
 inline constexpr char kStreamReadError[] = "Stream read error";
 inline constexpr char kStreamWriteError[] = "Stream write error";
+/// No memory for a file's buffers.
+inline constexpr char kOutOfMemoryError[] =
+    "Out of memory while expanding memory stream";
 
 /// The one error type: its what() is the whole text a user may read.
 class Error : public std::runtime_error {

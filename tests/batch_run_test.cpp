@@ -1,4 +1,6 @@
 #include "batch/batch_run.h"
+#include "batch/repair_one.h"
+#include "batch/run_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +19,7 @@ using testing::Bytes;
 using testing::Exists;
 using testing::Filler;
 using testing::Head;
+using testing::Listing;
 using testing::ReadFile;
 using testing::ScopedTempDir;
 using testing::WriteFile;
@@ -126,6 +129,27 @@ TEST(BatchRun, UncreatableFolderFailsOnlyThatFile) {
             window.shown[3]);
   EXPECT_EQ("status: b.X3F:" + kSaved + "b.X3F", window.shown[5]);
   EXPECT_EQ(Bytes{'x'}, ReadFile(blocked + "PostProcessed"));
+}
+
+// A mistyped path, a file without a tail and an empty one get no folder; the
+// "PostProcessed" folder comes with the first copy, never the source's own.
+TEST(BatchRun, FoldersOnlyForCopies) {
+  ScopedTempDir dir;
+  const std::string plain = dir.File("plain") + Sep(), good = dir.File("good") + Sep();
+  for (const auto& folder : {plain, good}) {
+    testing::fs::create_directories(testing::PathOf(folder));
+  }
+  WriteFile(plain + "none.X3F", Filler(40));
+  WriteFile(plain + "empty.X3F", {});
+  WriteSource(good + "a.X3F", 40, 80);
+
+  FakeWindow window;
+  window.entries = {dir.File("nosuchdir") + Sep() + "x.X3F", plain + "none.X3F",
+                    plain + "empty.X3F", good + "a.X3F"};
+  RunBatch(window);
+  EXPECT_FALSE(Exists(dir.File("nosuchdir")));
+  EXPECT_EQ(2u, Listing(plain).size());
+  EXPECT_TRUE(Exists(good + "PostProcessed" + Sep() + "a.X3F"));
 }
 
 TEST(BatchRun, ListChangedWhileMessagesAreProcessed) {

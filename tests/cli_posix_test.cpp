@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "batch/batch_run.h"
+#include "batch/repair_one.h"
+#include "batch/run_texts.h"
 #include "cli_process_posix.h"
 #include "test_util.h"
 #include "x3f_sample.h"

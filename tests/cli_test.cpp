@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "batch/batch_run.h"
+#include "batch/repair_one.h"
+#include "batch/run_texts.h"
 #include "batch/tree_run.h"
 #include "cli_process.h"
 #include "fileio/file_io.h"
@@ -254,6 +256,8 @@ TEST(CommandLine, ExitStatusAndMessages) {
        "/nowhere/gone.X3F:" + std::string(kFailedPrefix),
        "",
        ""},
+      // Nothing is made for a file that cannot be opened.
+      {{dir.File("nosuchdir/x.x3f")}, 1, "Cannot open", "", ""},
       {{"-q", good, none}, 1, none + ":" + kNoTailMessage, "", repaired},
       {{empty}, 1, "Repaired 0", "No X3F files found.", ""},
       // Two files at one path below two PATHs: the second may not replace
@@ -277,6 +281,34 @@ TEST(CommandLine, ExitStatusAndMessages) {
     }
   }
   EXPECT_EQ(a, ReadFile(out + kPathSeparator + "A.X3F"));
+  EXPECT_FALSE(testing::Exists(dir.File("nosuchdir")));
+}
+
+// Two target names that the disk takes for one file: the second copy fails
+// instead of replacing the first. Through a linked folder on Linux; through
+// letter case beyond ASCII on Windows ("ÉTÉ" and "été").
+TEST(CommandLine, ACopyNeverReplacesAnotherOfTheSameRun) {
+  ScopedTempDir dir;
+  const Bytes first = MakeX3f(kPropLast, 1).bytes, second = MakeX3f(kPropLast, 2).bytes;
+  const std::string out = dir.File("out");
+  testing::fs::create_directories(testing::PathOf(out));
+#ifdef _WIN32
+  const std::string one_name = "\xc3\x89T\xc3\x89.X3F", two_name = "\xc3\xa9t\xc3\xa9.X3F";
+#else
+  const std::string one_name = "x/A.X3F", two_name = "y/A.X3F";
+  testing::fs::create_directories(testing::PathOf(out + "/x"));
+  testing::fs::create_directory_symlink("x", testing::PathOf(out + "/y"));
+#endif
+  for (const char* folder : {"one/x", "two/y"}) {
+    testing::fs::create_directories(testing::PathOf(dir.File(folder)));
+  }
+  WriteFile(dir.File("one/" + one_name), Joined(first, Filler(10)));
+  WriteFile(dir.File("two/" + two_name), Joined(second, Filler(10)));
+
+  const CliRun run = RunCli({"-o", out, dir.File("one"), dir.File("two")});
+  EXPECT_EQ(1, run.status) << run.out << run.err;
+  EXPECT_NE(std::string::npos, run.out.find(kTargetTakenSuffix)) << run.out;
+  EXPECT_EQ(first, ReadFile(out + "/" + one_name));
 }
 
 // Later cameras write files of 40 to 80 MB whose end lies past the first

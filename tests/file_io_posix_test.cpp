@@ -9,10 +9,13 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <map>
 #include <regex>
 #include <sstream>
 
 #include "batch/batch_run.h"
+#include "batch/repair_one.h"
+#include "batch/run_texts.h"
 #include "fileio/error.h"
 #include "fileio/file_io.h"
 #include "fileio/path_parts.h"
@@ -161,9 +164,10 @@ std::string TextOf(const std::string& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-// What a log of `strace -y` says about entries reaching the disk, in order:
-// "mkdir P", "flush P", "rename P Q", with paths relative to `folder` ("."
-// for itself) and the random part of a temporary name as "TEMP".
+// What a log of `strace -f -y` says about entries reaching the disk, in the
+// order the calls returned: "mkdir P", "flush P", "rename P Q", with paths
+// relative to `folder` ("." for itself) and the random part of each
+// temporary name as "TEMP1", "TEMP2"... in the order they first appear.
 std::vector<std::string> DiskEvents(const std::string& log,
                                     const std::string& folder) {
   const std::regex mkdir_call(R"re(^mkdir(?:\(|at\([^,]*, )"([^"]+)".*= 0$)re");
@@ -171,24 +175,41 @@ std::vector<std::string> DiskEvents(const std::string& log,
   const std::regex rename_call(
       R"re(^rename(?:at2?)?\(.*?"([^"]+)".*?"([^"]+)".*= 0$)re");
   const std::regex temporary(R"re((^|/)\.[^/]+\.[0-9a-f]{16}\.tmp$)re");
+  // A call another thread's call cut in two, and where it resumed.
+  const std::regex thread_call(R"re(^(\d+) +(.*)$)re");
+  const std::regex unfinished(R"re(^(.*) <unfinished \.\.\.>$)re");
+  const std::regex resumed(R"re(^<\.\.\. \w+ resumed>(.*)$)re");
   const std::string real =
       testing::Utf8(testing::fs::canonical(testing::PathOf(folder)));
+  std::map<std::string, std::size_t> temporaries;
+  std::map<std::string, std::string> cut;
   const auto relative = [&](std::string path) {
     for (const std::string& base : {folder, real}) {
       if (path == base) return std::string(".");
       if (path.rfind(base + "/", 0) == 0) path = path.substr(base.size() + 1);
     }
-    return std::regex_replace(path, temporary, "$1TEMP");
+    std::smatch t;
+    if (!std::regex_search(path, t, temporary)) return path;
+    const auto number = temporaries.emplace(path, temporaries.size() + 1).first->second;
+    return t.prefix().str() + t[1].str() + "TEMP" + std::to_string(number);
   };
   std::vector<std::string> events;
   std::istringstream lines(log);
   std::smatch m;
   for (std::string line; std::getline(lines, line);) {
-    if (std::regex_search(line, m, mkdir_call)) {
+    if (!std::regex_match(line, m, thread_call)) continue;
+    const std::string thread = m[1];
+    std::string call = m[2];
+    if (std::regex_match(call, m, unfinished)) {
+      cut[thread] = m[1];
+      continue;
+    }
+    if (std::regex_match(call, m, resumed)) call = cut[thread] + m[1].str();
+    if (std::regex_search(call, m, mkdir_call)) {
       events.push_back("mkdir " + relative(m[1]));
-    } else if (std::regex_search(line, m, flush_call)) {
+    } else if (std::regex_search(call, m, flush_call)) {
       events.push_back("flush " + relative(m[1]));
-    } else if (std::regex_search(line, m, rename_call)) {
+    } else if (std::regex_search(call, m, rename_call)) {
       events.push_back("rename " + relative(m[1]) + " " + relative(m[2]));
     }
   }
@@ -196,9 +217,11 @@ std::vector<std::string> DiskEvents(const std::string& log,
 }
 
 TEST(PosixFiles, CopyIsOnTheDiskBeforeItTakesTheName) {
-  // A real Decode run watched under strace: the copy's data reach the disk
-  // before the rename, the rename before the success text, and a folder the
-  // run creates is on the disk in its parent before it is used.
+  // A real Decode run of two files watched under strace: each copy's data
+  // reach the disk before its rename, the rename before the success text,
+  // and a folder the run creates is on the disk in its parent before it is
+  // used. The second copy is made while the first goes to the disk, on
+  // another thread; the commits still come one file after the other.
   ScopedTempDir logs;
   const auto quoted = [](const std::string& path) { return "'" + path + "'"; };
   const int probe = std::system(
@@ -210,38 +233,41 @@ TEST(PosixFiles, CopyIsOnTheDiskBeforeItTakesTheName) {
                     "calls cannot be observed: "
                  << TextOf(logs.File("refused"));
   }
-  const std::string copy[] = {"flush PostProcessed/TEMP",
-                              "rename PostProcessed/TEMP PostProcessed/a.X3F",
-                              "flush PostProcessed"};
+  const std::vector<std::string> copies = {
+      "flush PostProcessed/TEMP1", "rename PostProcessed/TEMP1 PostProcessed/a.X3F",
+      "flush PostProcessed",       "flush PostProcessed/TEMP2",
+      "rename PostProcessed/TEMP2 PostProcessed/b.X3F", "flush PostProcessed"};
+  std::vector<std::string> new_folder = {"mkdir PostProcessed", "flush ."};
+  new_folder.insert(new_folder.end(), copies.begin(), copies.end());
   const struct {
     bool earlier_copy;
     std::vector<std::string> events;
-  } cases[] = {
-      {false, {"mkdir PostProcessed", "flush .", copy[0], copy[1], copy[2]}},
-      {true, {copy[0], copy[1], copy[2]}},
-  };
+  } cases[] = {{false, new_folder}, {true, copies}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.earlier_copy ? "earlier copy replaced"
-                                : "new folder and copy");
+    SCOPED_TRACE(c.earlier_copy ? "earlier copies replaced"
+                                : "new folder and copies");
     ScopedTempDir dir;
-    const Bytes bytes = WriteSource(dir.File("a.X3F"), 200, 300);
+    const Bytes a = WriteSource(dir.File("a.X3F"), 200, 300);
+    const Bytes b = WriteSource(dir.File("b.X3F"), 100, 300, 2);
     if (c.earlier_copy) {
       ASSERT_EQ(0, ::mkdir(dir.File("PostProcessed").c_str(), 0777));
       WriteFile(dir.File("PostProcessed/a.X3F"), Filler(50, 2));
+      WriteFile(dir.File("PostProcessed/b.X3F"), Filler(50, 3));
     }
     // LeakSanitizer refuses to run under a tracer; leaks are the suite's
     // business.
     const std::string command =
-        "ASAN_OPTIONS=detect_leaks=0 strace -y -o " + quoted(logs.File("log")) +
+        "ASAN_OPTIONS=detect_leaks=0 strace -f -y -o " + quoted(logs.File("log")) +
         " -e trace=mkdir,mkdirat,rename,renameat,renameat2,fsync,fdatasync " +
-        quoted(VELKRANE_DECODE_ONCE) + " " + quoted(dir.File("a.X3F")) + " >" +
-        quoted(logs.File("out"));
+        quoted(VELKRANE_DECODE_ONCE) + " " + quoted(dir.File("a.X3F")) + " " +
+        quoted(dir.File("b.X3F")) + " >" + quoted(logs.File("out"));
     ASSERT_EQ(0, std::system(command.c_str()));
-    EXPECT_NE(std::string::npos,
-              TextOf(logs.File("out"))
-                  .find(std::string("a.X3F:") + kTailFoundPrefix + "a.X3F"));
+    const std::string out = TextOf(logs.File("out"));
+    EXPECT_NE(std::string::npos, out.find(std::string("a.X3F:") + kTailFoundPrefix + "a.X3F"));
+    EXPECT_NE(std::string::npos, out.find(std::string("b.X3F:") + kTailFoundPrefix + "b.X3F"));
     EXPECT_EQ(c.events, DiskEvents(TextOf(logs.File("log")), dir.Path()));
-    EXPECT_EQ(Head(bytes, 208), ReadFile(dir.File("PostProcessed/a.X3F")));
+    EXPECT_EQ(Head(a, 208), ReadFile(dir.File("PostProcessed/a.X3F")));
+    EXPECT_EQ(Head(b, 108), ReadFile(dir.File("PostProcessed/b.X3F")));
   }
 }
 

@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include "batch/batch_run.h"
+#include "batch/repair_one.h"
+#include "batch/run_texts.h"
 #include "fileio/error.h"
 #include "x3f/tail_repair.h"
 #include "tests/fltk_window_test_util.h"
@@ -139,7 +141,7 @@ class MainFormTest : public ::testing::Test {
 };
 
 std::string Processing(const std::string& name) {
-  return kProcessingPrefix + name + kProcessingSuffix;
+  return ProcessingText(name);
 }
 
 /// `path` as a file manager puts it in a text/uri-list line.

@@ -8,6 +8,8 @@
 #include <FL/Fl_Window.H>
 #include <gtest/gtest.h>
 
+#include "batch/repair_one.h"
+#include "batch/run_texts.h"
 #include "tests/fltk_window_test_util.h"
 #include "tests/test_util.h"
 #include "ui/fltk/MainUnit.h"
@@ -100,7 +102,7 @@ TEST(MessageBoxTest, LongTextWrapsAtHalfTheScreen) {
   Fl::screen_work_area(sx, sy, sw, sh);
   std::string folder = "/home/someone";
   while (folder.size() < 400) folder += "/photos";
-  const std::string text = kSummaryPrefix + folder + "/PostProcessed/";
+  const std::string text = SummaryText(folder + "/PostProcessed/");
   const BoxVisit visit =
       Visit(FL_Enter, [&] { ShowMessageBox(text, BoxIcon::kNone); });
   ASSERT_TRUE(visit.seen);

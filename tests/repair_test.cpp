@@ -1,3 +1,5 @@
+#include "batch/repair_one.h"
+#include "batch/run_texts.h"
 #include "x3f/repair.h"
 
 #include <gtest/gtest.h>

@@ -21,6 +21,8 @@
 #include <thread>
 
 #include "batch/batch_run.h"
+#include "batch/repair_one.h"
+#include "batch/run_texts.h"
 #include "fileio/error.h"
 #include "fileio/path_parts.h"
 #include "recording_window.h"

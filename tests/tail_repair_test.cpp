@@ -7,6 +7,8 @@
 
 #include "fileio/file_io.h"
 #include "allocation_limit.h"
+#include "batch/repair_one.h"
+#include "batch/run_texts.h"
 #include "test_util.h"
 
 namespace velkrane {

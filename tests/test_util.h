@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "batch/repair_one.h"
+#include "batch/run_texts.h"
 #include "fileio/error.h"
 #include "fileio/path_parts.h"
 #include "x3f/tail_repair.h"

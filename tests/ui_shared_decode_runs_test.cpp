@@ -1,3 +1,5 @@
+#include "batch/repair_one.h"
+#include "batch/run_texts.h"
 #include "ui/shared/decode_runs.h"
 
 #include <gtest/gtest.h>
@@ -49,13 +51,12 @@ TEST(DecodeRuns, CloseDuringARunWaitsForTheOutermostRun) {
   }
   const std::string out = dir.File("PostProcessed") + kPathSeparator;
   const auto processing = [](const char* name) {
-    return std::string("status: ") + kProcessingPrefix + name +
-           kProcessingSuffix;
+    return "status: " + ProcessingText(name);
   };
   const auto saved = [](const char* name) {
     return std::string("status: ") + name + ":" + kTailFoundPrefix + name;
   };
-  const std::string summary = std::string("box: ") + kSummaryPrefix + out;
+  const std::string summary = "box: " + SummaryText(out);
 
   const struct {
     const char* what;

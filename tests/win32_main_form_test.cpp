@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "batch/batch_run.h"
+#include "batch/repair_one.h"
+#include "batch/run_texts.h"
 #include "fileio/error.h"
 #include "x3f/tail_repair.h"
 #include "tests/test_util.h"
@@ -455,7 +457,7 @@ struct Sources {
 };
 
 std::string Processing(const std::string& name) {
-  return kProcessingPrefix + name + kProcessingSuffix;
+  return ProcessingText(name);
 }
 std::string Saved(const std::string& name) {
   return name + ":" + kTailFoundPrefix + name;
@@ -559,7 +561,7 @@ TEST_F(MainFormTest, PressesDuringARun) {
     ASSERT_EQ(c.want_boxes.size(), watcher.boxes.size()) << c.what;
     for (std::size_t i = 0; i < c.want_boxes.size(); ++i) {
       const std::string want = c.want_boxes[i] == "summary"
-                                   ? kSummaryPrefix + src.out
+                                   ? SummaryText(src.out)
                                    : c.want_boxes[i];
       EXPECT_EQ(want, watcher.boxes[i].text) << c.what;
       EXPECT_EQ(c.want_stop_icon, watcher.boxes[i].stop_icon) << c.what;

@@ -30,8 +30,8 @@ X3fEnds FindEnds(const InputFile& input, std::int64_t window, bool rule_only) {
   return ends;
 }
 
-RepairOutcome Repair(const std::string& source, const std::string& target,
-                     const RepairOptions& options) {
+PendingRepair Prepare(const std::string& source, const std::string& target,
+                      const RepairOptions& options) {
   const InputFile input(source);
   RepairOutcome outcome;
   outcome.source_size = input.Size();
@@ -50,21 +50,28 @@ RepairOutcome Repair(const std::string& source, const std::string& target,
     if (outcome.length > window) throw Error(kStreamReadError);
   } else {
     outcome.verdict = CheckX3fStructure(input, window);
-    return outcome;
+    return PendingRepair(std::move(outcome), std::nullopt);
   }
   outcome.tail = outcome.length - kTailLength;
   outcome.bytes_cut = outcome.source_size - outcome.length;
+  outcome.result = RepairResult::kWouldRepair;
 
   if (options.dry_run) {
     outcome.verdict = CheckX3fStructure(input, outcome.length);
-    outcome.result = RepairResult::kWouldRepair;
-    return outcome;
+    return PendingRepair(std::move(outcome), std::nullopt);
   }
   if (input.IsSameFileAs(target)) {
     throw Error("Cannot write " + target + ": it is the source file itself");
   }
 
   if (options.after_search) options.after_search();
+  if (options.make_folder) {
+    try {
+      CreateFolders(DirectoryPart(target));
+    } catch (const std::exception&) {
+      // Not reported here: creating the copy fails next and says why.
+    }
+  }
   OutputFile output(target);
   output.CopyFrom(input, outcome.length);
   if (output.Size() != outcome.length) throw Error(kStreamWriteError);
@@ -79,30 +86,37 @@ RepairOutcome Repair(const std::string& source, const std::string& target,
     output.ReadAt(outcome.tail, end, sizeof end);
     if (!IsTailSignatureAt(end, 0)) throw Error(kStreamReadError);
   }
-  output.Commit();
-  outcome.result = RepairResult::kRepaired;
-  return outcome;
+  return PendingRepair(std::move(outcome), std::move(output));
 }
 
 }  // namespace
 
-RepairOutcome RepairFile(const std::string& source, const std::string& target,
-                         const RepairOptions& options) {
+void PendingRepair::Commit() {
+  if (!copy_) return;
+  // Whatever happens, the temporary goes with the copy.
+  OutputFile copy = std::move(*copy_);
+  copy_.reset();
+  copy.Commit();
+  outcome_.result = RepairResult::kRepaired;
+}
+
+PendingRepair PrepareRepair(const std::string& source,
+                            const std::string& target,
+                            const RepairOptions& options) {
   // The search and copy buffers are the only sizeable allocations; running out
   // of memory for them is a failure of this file, told in words.
   try {
-    return Repair(source, target, options);
+    return Prepare(source, target, options);
   } catch (const std::bad_alloc&) {
     throw Error(kOutOfMemoryError);
   }
 }
 
-void PostProcessFile(const std::string& source, const std::string& target,
-                     std::string& message) {
-  const RepairOutcome outcome = RepairFile(source, target);
-  message = outcome.result == RepairResult::kTailNotFound
-                ? kNoTailMessage
-                : kTailFoundPrefix + FileNamePart(target);
+RepairOutcome RepairFile(const std::string& source, const std::string& target,
+                         const RepairOptions& options) {
+  PendingRepair pending = PrepareRepair(source, target, options);
+  pending.Commit();
+  return pending.Outcome();
 }
 
 }  // namespace velkrane

@@ -5,8 +5,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "fileio/file_io.h"
 #include "x3f/x3f_structure.h"
 
 namespace velkrane {
@@ -22,6 +24,9 @@ struct RepairOptions {
       false;  // find and check, write nothing (no folder, no temporary)
   bool whole_file =
       false;  // search the whole source, not its first kLoadLimit bytes
+  /// Creates the target's folder, with its missing parents, once a copy is
+  /// about to be written; never for a file without a tail or a dry run.
+  bool make_folder = false;
   /// Runs after the search and before the copy; tests change the source there.
   std::function<void()> after_search;
 };
@@ -41,8 +46,36 @@ struct RepairOutcome {
   X3fVerdict verdict;
 };
 
-/// Throws velkrane::Error on any failure, with the same texts PostProcessFile
-/// throws, and then leaves the source and any earlier target untouched.
+/// A repair whose copy is written and checked but has not yet taken the
+/// target's name, so that a run can look at the target first, and put one
+/// copy on the disk while the next is being made.
+class PendingRepair {
+ public:
+  PendingRepair(RepairOutcome outcome, std::optional<OutputFile> copy)
+      : outcome_(std::move(outcome)), copy_(std::move(copy)) {}
+
+  /// kRepaired once committed; until then what the search found.
+  const RepairOutcome& Outcome() const { return outcome_; }
+  /// True while a copy waits for Commit().
+  bool HasCopy() const { return copy_.has_value(); }
+  /// Puts the copy on the disk under the target's name (OutputFile::Commit);
+  /// nothing to do without a copy. Throws "Stream write error" when that
+  /// fails, and the temporary is gone either way.
+  void Commit();
+
+ private:
+  RepairOutcome outcome_;
+  std::optional<OutputFile> copy_;
+};
+
+/// Finds the end, and unless this is a dry run or there is no tail, writes
+/// and checks the copy under a temporary name. Throws velkrane::Error on any
+/// failure, and then leaves the source and any earlier target untouched.
+PendingRepair PrepareRepair(const std::string& source,
+                            const std::string& target,
+                            const RepairOptions& options = {});
+
+/// PrepareRepair, then Commit.
 RepairOutcome RepairFile(const std::string& source, const std::string& target,
                          const RepairOptions& options = {});
 

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 namespace velkrane {
 
@@ -17,10 +16,6 @@ constexpr std::int64_t kTailLength = 8;
 constexpr std::int64_t kNoTail = -1;
 /// The backward search reads the source in blocks of this size.
 constexpr std::size_t kSearchBlockSize = 256 * 1024;
-
-extern const char kTailFoundPrefix[];  // + file name of the target
-extern const char kNoTailMessage[];
-extern const char kOutOfMemoryError[];
 
 /// True when data[pos..pos+3] reads "PROP". The caller keeps pos + 4 <= size.
 bool IsTailSignatureAt(const unsigned char* data, std::size_t pos);
@@ -51,13 +46,5 @@ struct X3fEnds {
 /// end.
 X3fEnds FindX3fEndsInFile(const InputFile& source, std::int64_t window,
                           std::size_t block_size = kSearchBlockSize);
-
-/// Writes a copy of `source` cut where the X3F ends (its own directory, else
-/// 8 bytes after its last "PROP") within the first kLoadLimit bytes to
-/// `target`, and sets `message` to the outcome. Throws velkrane::Error on any
-/// failure and then leaves `message`, the source and any earlier target
-/// untouched.
-void PostProcessFile(const std::string& source, const std::string& target,
-                     std::string& message);
 
 }  // namespace velkrane

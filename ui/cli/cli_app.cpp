@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "batch/batch_run.h"
+#include "batch/run_texts.h"
 #include "batch/tree_run.h"
 #include "fileio/path_parts.h"
 #include "fileio/text.h"
@@ -93,7 +94,7 @@ const char* OutcomeName(FileResult result) {
       return "repaired";
     case FileResult::kWouldRepair:
       return "would_repair";
-    case FileResult::kNoTail:
+    case FileResult::kNoTailFound:
       return "no_tail";
     case FileResult::kFailed:
       break;
@@ -111,7 +112,7 @@ std::string JsonLine(const Json& object) {
 
 Json FileObject(const FileReport& report) {
   Json object = {{"type", "file"},
-                 {"source", report.file.path},
+                 {"source", report.source},
                  {"target", OrNull(report.target)},
                  {"outcome", OutcomeName(report.result)}};
   const RepairOutcome& outcome = report.outcome;
@@ -161,7 +162,7 @@ class Printer final : public TreeRunView {
       Write(Stream::kOut, JsonLine(FileObject(report)));
       return;
     }
-    std::string line = report.file.path + ":" + report.message;
+    std::string line = report.source + ":" + report.message;
     if (ok) line += " (" + report.outcome.verdict.Text() + ")";
     Write(Stream::kOut, line + "\n");
   }

@@ -4,6 +4,7 @@
 
 #include <FL/Fl.H>
 
+#include "batch/run_texts.h"
 #include "fileio/error.h"
 #include "ui/fltk/font_fallback.h"
 #include "ui/fltk/icons.h"

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <utility>
 
+#include "batch/run_texts.h"
 #include "fileio/error.h"
 #include "fileio/win32_text.h"
 #include "ui/shared/main_form_texts.h"
