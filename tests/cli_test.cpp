@@ -235,6 +235,13 @@ TEST(CommandLine, ExitStatusAndMessages) {
     std::string out_has, err_has, out_lacks;
   } cases[] = {
       {{}, 2, "", "PATH is required", ""},
+      // The unknown option is what went wrong, not the missing PATH.
+      {{"--bogus"},
+       2,
+       "",
+       "velkrane-cli: The following argument was not expected: --bogus\n"
+       "Run with --help for more information.\n",
+       ""},
       {{"--bogus", good}, 2, "", "--bogus", repaired},
       {{"-o"}, 2, "", "--output", ""},
       {{"-o", "", good}, 2, "", "--output", repaired},
