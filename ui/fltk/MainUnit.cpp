@@ -39,6 +39,10 @@ int FileListBox::item_height(void*) const { return kListItemHeight; }
 
 int FileListBox::incr_height() const { return kListItemHeight; }
 
+int FileListBox::item_width(void* item) const {
+  return BrowserRowWidth(*this, item_text(item));
+}
+
 void FileListBox::item_draw(void* item, int x, int y, int w, int h) const {
   const bool selected = item_selected(item) != 0;
   if (!DrawBrowserRow(*this, item_text(item), selected, x, y, w, h)) {

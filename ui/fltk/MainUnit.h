@@ -22,7 +22,7 @@
 namespace velkrane {
 
 /// A single-selection list whose rows are kListItemHeight high whatever the
-/// font says, and show names in any script.
+/// font says, and show names in any script exactly as written.
 class FileListBox : public Fl_Hold_Browser {
  public:
   FileListBox(int x, int y, int w, int h);
@@ -30,6 +30,7 @@ class FileListBox : public Fl_Hold_Browser {
  protected:
   int item_height(void* item) const override;
   int incr_height() const override;
+  int item_width(void* item) const override;
   void item_draw(void* item, int x, int y, int w, int h) const override;
 };
 
