@@ -5,6 +5,7 @@
 #include <FL/Fl.H>
 
 #include "fileio/error.h"
+#include "fileio/path_parts.h"
 #include "ui/fltk/font_fallback.h"
 #include "ui/fltk/icons.h"
 #include "ui/shared/main_form_layout.h"
@@ -142,8 +143,10 @@ void TMainForm::ShowMessage(const std::string& text) {
 void TMainForm::Button1Click() { runs_.Decode(*this); }
 
 void TMainForm::Button2Click() {
-  const auto chosen = dialogs_.ChooseFiles();
-  if (chosen) ReplaceList(*chosen);
+  const auto chosen = dialogs_.ChooseFiles(chooser_folder_);
+  if (!chosen) return;
+  ReplaceList(*chosen);
+  RememberFolderOf(*chosen);
 }
 
 void TMainForm::Button3Click() { LBMain->clear(); }
@@ -155,6 +158,15 @@ void TMainForm::ReplaceList(const std::vector<std::string>& entries) {
 
 void TMainForm::OpenPaths(const std::vector<std::string>& paths) {
   ReplaceList(ListEntriesFor(paths));
+  RememberFolderOf(paths);
+}
+
+void TMainForm::RememberFolderOf(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) {
+    if (path.empty()) continue;
+    chooser_folder_ = DirectoryPart(path);
+    return;
+  }
 }
 
 void TMainForm::FilesDropped() {

@@ -91,6 +91,8 @@ class TMainForm : public Fl_Double_Window, public BatchWindow {
   void ReplaceList(const std::vector<std::string>& entries);
   /// The FL_PASTE that ends a drop.
   void FilesDropped();
+  /// The next Select opens where the first of `paths` is.
+  void RememberFolderOf(const std::vector<std::string>& paths);
 
   /// Runs a handler; whatever it throws ends here in the error box, since
   /// no exception may pass back into the toolkit.
@@ -102,6 +104,9 @@ class TMainForm : public Fl_Double_Window, public BatchWindow {
   std::unique_ptr<Fl_Image> header_image_;
   std::vector<std::unique_ptr<Fl_RGB_Image>> program_icons_;
   DecodeRuns runs_;
+  /// Where Select opens: the folder of the last files picked, dropped or
+  /// given at start; empty, the current folder, before any.
+  std::string chooser_folder_;
   /// Between a drag's entering the window and its drop or leaving.
   bool dragging_over_ = false;
 };
