@@ -34,8 +34,10 @@ TABLE
 # An XDG folder set outside the home is no way around the check.
 report=$(XDG_CONFIG_HOME=$scratch/config "$tools/home-unchanged" \
   bash -c 'mkdir -p "${XDG_CONFIG_HOME:-$HOME/.config}/x"' 2>&1)
-[[ $? -eq 1 && "$report" == *"~/.config/x"* && ! -e $scratch/config ]] ||
-  { echo "FAIL: a write through XDG_CONFIG_HOME was not caught: '$report'" >&2; failures=$((failures + 1)); }
+if [[ $? -ne 1 || "$report" != *"~/.config/x"* || -e $scratch/config ]]; then
+  echo "FAIL: a write through XDG_CONFIG_HOME was not caught: '$report'" >&2
+  failures=$((failures + 1))
+fi
 
 [[ $failures -eq 0 ]] && echo "home check: all cases passed"
 exit $((failures > 0))
