@@ -234,7 +234,7 @@ class Printer final : public TreeRunView {
 
 /// app.parse, naming an unknown option before a missing PATH: CLI11 checks
 /// for the PATH first, so "--bogus" alone would read as "PATH is required".
-void Parse(CLI::App& app, std::vector<const char*>& argv) {
+void Parse(CLI::App& app, const std::vector<const char*>& argv) {
   try {
     app.parse(static_cast<int>(argv.size()), argv.data());
   } catch (const CLI::RequiredError&) {
