@@ -10,6 +10,9 @@ JOBS ?= $(shell nproc)
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
 DEPS := tools/install-deps
 CTEST := ctest --output-on-failure --no-tests=error
+# Each suite runs with a stand-in home folder and fails if it writes there:
+# the tests keep their per-user files in homes of their own (tools/own-home).
+HOME_CHECK := tools/home-unchanged
 PACKAGE := $(BUILD)/package
 PREFIX ?= /usr/local
 # X.Y.Z from project() in CMakeLists.txt, the one place the version is set.
@@ -82,20 +85,20 @@ test:
 
 test-native: native
 	@$(DEPS) xvfb checks
-	$(XVFB) $(CTEST) --test-dir $(NATIVE)
+	$(HOME_CHECK) $(XVFB) $(CTEST) --test-dir $(NATIVE)
 
 # Under Wine: the 32-bit build, or the 64-bit one where the kernel cannot run
 # 32-bit programs (tools/wine-env.sh; VELKRANE_WINE64=1 forces it).
 test-windows: windows-all
 	@$(DEPS) wine xvfb
-	JOBS=$(JOBS) tools/windows-tests $(BUILD)
+	JOBS=$(JOBS) $(HOME_CHECK) tools/windows-tests $(BUILD)
 
 # Each package installed and removed again: the .deb on this machine (as
 # root), the installer and the zip under Wine.
 test-packages: package windows
 	@$(DEPS) package-checks xvfb wine
-	$(XVFB) tools/test-deb dist/velkrane_$(RELEASE)_amd64.deb
-	$(XVFB) tools/test-windows-packages $(BUILD) $(RELEASE)
+	$(HOME_CHECK) $(XVFB) tools/test-deb dist/velkrane_$(RELEASE)_amd64.deb
+	$(HOME_CHECK) $(XVFB) tools/test-windows-packages $(BUILD) $(RELEASE)
 
 run: app
 	$(NATIVE)/ui/fltk/velkrane
@@ -133,7 +136,7 @@ test-asan:
 	cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DVELKRANE_SANITIZE=ON \
 	  -DVELKRANE_TESTS=ON -DVELKRANE_BENCH=OFF >/dev/null
 	cmake --build $(BUILD)/asan -j $(JOBS)
-	$(XVFB) $(CTEST) --test-dir $(BUILD)/asan
+	$(HOME_CHECK) $(XVFB) $(CTEST) --test-dir $(BUILD)/asan
 
 # Each fuzz target for FUZZ_SECONDS seconds: the tail search against the plain
 # rule, and the X3F structure check and structural end against their

@@ -16,4 +16,8 @@ struct CliRun {
 /// Starts the program with `args` (UTF-8) and waits for it to end.
 CliRun RunCli(const std::vector<std::string>& args);
 
+/// As RunCli, but stdout is a pipe whose reader is gone, as after
+/// `| head -1` has ended; `out` stays empty.
+CliRun RunCliIntoClosedPipe(const std::vector<std::string>& args);
+
 }  // namespace velkrane::testing

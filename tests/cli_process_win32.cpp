@@ -37,21 +37,20 @@ std::string ReadAll(HANDLE file) {
   return text;
 }
 
-}  // namespace
-
-CliRun RunCli(const std::vector<std::string>& args) {
+/// Runs the program with `out` and `err` as its stdout and stderr; returns
+/// its exit status.
+int Run(const std::vector<std::string>& args, HANDLE out, HANDLE err) {
   // The build's path is a POSIX one; under Wine it names the same file on
   // the current drive.
   const std::wstring program = Widen(VELKRANE_CLI);
   std::wstring command = QuotedArgument(program);
   for (const std::string& arg : args) command += L" " + QuotedArgument(Widen(arg));
-  const OwnedHandle out = ScratchFile(), err = ScratchFile();
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = INVALID_HANDLE_VALUE;
-  startup.hStdOutput = out.get();
-  startup.hStdError = err.get();
+  startup.hStdOutput = out;
+  startup.hStdError = err;
   PROCESS_INFORMATION process = {};
   if (!::CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, TRUE,
                         CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
@@ -64,7 +63,30 @@ CliRun RunCli(const std::vector<std::string>& args) {
   }
   DWORD status = 0;
   ::GetExitCodeProcess(child.get(), &status);
-  return {static_cast<int>(status), ReadAll(out.get()), ReadAll(err.get())};
+  return static_cast<int>(status);
+}
+
+}  // namespace
+
+CliRun RunCli(const std::vector<std::string>& args) {
+  const OwnedHandle out = ScratchFile(), err = ScratchFile();
+  const int status = Run(args, out.get(), err.get());
+  return {status, ReadAll(out.get()), ReadAll(err.get())};
+}
+
+CliRun RunCliIntoClosedPipe(const std::vector<std::string>& args) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE read_end = nullptr, write_end = nullptr;
+  if (!::CreatePipe(&read_end, &write_end, &inherit, 0)) {
+    throw std::runtime_error("no pipe for the output");
+  }
+  const OwnedHandle out(write_end);
+  // With the reader gone before the program starts, every write it makes
+  // fails, as once `head` has read its line.
+  OwnedHandle(read_end).reset();
+  const OwnedHandle err = ScratchFile();
+  const int status = Run(args, out.get(), err.get());
+  return {status, "", ReadAll(err.get())};
 }
 
 }  // namespace velkrane::testing

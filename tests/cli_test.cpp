@@ -236,6 +236,13 @@ TEST(CommandLine, ExitStatusAndMessages) {
     std::string out_has, err_has, out_lacks;
   } cases[] = {
       {{}, 2, "", "PATH is required", ""},
+      // The unknown option is what went wrong, not the missing PATH.
+      {{"--bogus"},
+       2,
+       "",
+       "velkrane-cli: The following argument was not expected: --bogus\n"
+       "Run with --help for more information.\n",
+       ""},
       {{"--bogus", good}, 2, "", "--bogus", repaired},
       {{"-o"}, 2, "", "--output", ""},
       {{"-o", "", good}, 2, "", "--output", repaired},
@@ -309,6 +316,42 @@ TEST(CommandLine, ACopyNeverReplacesAnotherOfTheSameRun) {
   EXPECT_EQ(1, run.status) << run.out << run.err;
   EXPECT_NE(std::string::npos, run.out.find(kTargetTakenSuffix)) << run.out;
   EXPECT_EQ(first, ReadFile(out + "/" + one_name));
+}
+
+// `velkrane-cli card | head -1`, or a pager the user quits: what cannot be
+// shown is dropped, and every file is still repaired.
+TEST(CommandLine, ClosedPipeDoesNotStopTheRun) {
+  const struct {
+    std::vector<std::string> options;
+    bool with_untailed;
+    int status;
+  } runs[] = {
+      {{}, false, 0},
+      {{"-q"}, true, 1},
+      {{"--json"}, true, 1},
+  };
+  for (const auto& run : runs) {
+    SCOPED_TRACE(::testing::PrintToString(run.options));
+    ScopedTempDir dir;
+    std::vector<Bytes> photos;
+    for (int i = 0; i < 5; ++i) {
+      photos.push_back(MakeX3f(kPropLast, i + 1).bytes);
+      WriteFile(dir.File("SDIM000" + std::to_string(i) + ".X3F"),
+                Joined(photos.back(), Filler(50, i + 1)));
+    }
+    if (run.with_untailed) WriteFile(dir.File("SDIM0009.X3F"), Filler(200));
+    std::vector<std::string> args = run.options;
+    args.push_back(dir.Path());
+    const CliRun result = testing::RunCliIntoClosedPipe(args);
+    EXPECT_EQ(run.status, result.status) << result.err;
+    EXPECT_EQ("", result.err);
+    for (std::size_t i = 0; i < photos.size(); ++i) {
+      const std::string copy = dir.File(std::string(kOutputFolderName) + "/SDIM000" +
+                                        std::to_string(i) + ".X3F");
+      ASSERT_TRUE(testing::Exists(copy)) << copy;
+      EXPECT_TRUE(photos[i] == ReadFile(copy)) << copy;
+    }
+  }
 }
 
 // Later cameras write files of 40 to 80 MB whose end lies past the first

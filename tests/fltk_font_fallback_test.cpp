@@ -111,5 +111,38 @@ TEST(FontFallback, EveryCharacterGetsAFontThatHasIt) {
   Fl::check();
 }
 
+// FLTK's browser reads a leading '@' as a format code ("@b" bold, "@C1" red,
+// "@S40" size, "@." none): a name that starts so is still shown as written,
+// as a list that never sees its format character shows it, and its width
+// does not grow the list's scrolling range.
+TEST(FontFallback, NamesStartingWithFormatCodesShowAsWritten) {
+  Fl_Double_Window window(kLBMain.width, 2 * 21, "rows");
+  auto* ours = new FileListBox(0, 0, kLBMain.width, 21);
+  auto* as_written = new FileListBox(0, 21, kLBMain.width, 21);
+  as_written->format_char('\x01');
+  window.end();
+  window.show();
+  testing::WaitUntilMapped(&window);
+
+  const char* const names[] = {
+      "@b@C1bold red.X3F", "@S200 a.X3F",      "@.a.X3F",
+      "@@a.X3F",           "@-a.X3F",          "@B1 a.X3F",
+      "@r a.X3F",          "@",                "@b\u5199\u771f0003.X3F",
+      kLatinName,
+  };
+  for (const char* name : names) {
+    for (FileListBox* list : {ours, as_written}) {
+      list->clear();
+      list->add(name);
+    }
+    window.redraw();
+    Fl::check();
+    EXPECT_TRUE(Capture(window, *ours) == Capture(window, *as_written)) << name;
+    EXPECT_EQ(as_written->hscrollbar.visible(), ours->hscrollbar.visible()) << name;
+  }
+  window.hide();
+  Fl::check();
+}
+
 }  // namespace
 }  // namespace velkrane

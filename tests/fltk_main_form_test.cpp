@@ -17,6 +17,7 @@
 #include "batch/repair_one.h"
 #include "batch/run_texts.h"
 #include "fileio/error.h"
+#include "fileio/path_parts.h"
 #include "x3f/tail_repair.h"
 #include "tests/fltk_window_test_util.h"
 #include "tests/test_util.h"
@@ -39,7 +40,8 @@ using Choice = std::optional<std::vector<std::string>>;
 
 class ScriptedDialogs : public MainFormDialogs {
  public:
-  Choice ChooseFiles() override {
+  Choice ChooseFiles(const std::string& folder) override {
+    folders.push_back(folder);
     if (choices.empty()) {
       ADD_FAILURE() << "the file dialog opened unexpectedly";
       return std::nullopt;
@@ -55,6 +57,8 @@ class ScriptedDialogs : public MainFormDialogs {
   void ShowError(const std::string& text) override { errors.push_back(text); }
 
   std::deque<Choice> choices;
+  /// Where each dialog was to open.
+  std::vector<std::string> folders;
   std::vector<std::string> messages;
   std::vector<std::string> status_at_message;
   std::vector<std::string> errors;
@@ -268,6 +272,11 @@ TEST_F(MainFormTest, SelectReplacesCancelKeepsClearEmpties) {
   EXPECT_EQ(status_before, Status()) << "Clear leaves the status bar alone";
   EXPECT_TRUE(dialogs_.messages.empty());
   EXPECT_TRUE(dialogs_.errors.empty());
+
+  // The dialog opens in the current folder, then where the last files
+  // picked are; a cancel or Clear leaves it there.
+  Select(std::nullopt);
+  EXPECT_EQ((std::vector<std::string>{"", "/a/", "/b/", "/b/"}), dialogs_.folders);
 }
 
 // The paths given at start, and later a drop from the file manager: files
@@ -283,17 +292,23 @@ TEST_F(MainFormTest, StartPathsFillTheListAndADropReplacesIt) {
   const std::string a = dir.File("a.X3F"), b = dir.File("b.X3F"), card = dir.File("card");
   const std::string one = dir.File("card/1.x3f"), two = dir.File("card/DCIM/2.X3F");
 
-  form_.OpenPaths({b, "", card, a});
-  EXPECT_EQ((std::vector<std::string>{b, one, two, a}), Entries());
+  form_.OpenPaths({"", card, b, a});
+  EXPECT_EQ((std::vector<std::string>{one, two, b, a}), Entries());
   EXPECT_TRUE(dialogs_.messages.empty()) << "nothing runs by itself";
   EXPECT_EQ(ContactText(), Status());
+  Select(std::nullopt);
 
-  ASSERT_TRUE(Drop(FileUri(a) + FileUri(dir.File(photo)) + FileUri(card)));
-  EXPECT_EQ((std::vector<std::string>{a, dir.File(photo), one, two}), Entries());
+  ASSERT_TRUE(Drop(FileUri(dir.File(photo)) + FileUri(a) + FileUri(card)));
+  EXPECT_EQ((std::vector<std::string>{dir.File(photo), a, one, two}), Entries());
   ASSERT_TRUE(Drop("https://example.org/a.X3F\r\n"));
-  EXPECT_EQ((std::vector<std::string>{a, dir.File(photo), one, two}), Entries())
+  EXPECT_EQ((std::vector<std::string>{dir.File(photo), a, one, two}), Entries())
       << "a drop without local files leaves the list";
   EXPECT_TRUE(dialogs_.errors.empty());
+
+  // Select opens where the first path given or dropped is.
+  Select(std::nullopt);
+  EXPECT_EQ((std::vector<std::string>{DirectoryPart(card), DirectoryPart(dir.File(photo))}),
+            dialogs_.folders);
 }
 
 TEST_F(MainFormTest, DecodeWithEmptyListSaysSoAndLeavesTheStatus) {

@@ -229,6 +229,18 @@ class Printer final : public TreeRunView {
   int shown_ = 0;
 };
 
+/// app.parse, naming an unknown option before a missing PATH: CLI11 checks
+/// for the PATH first, so "--bogus" alone would read as "PATH is required".
+void Parse(CLI::App& app, const std::vector<const char*>& argv) {
+  try {
+    app.parse(static_cast<int>(argv.size()), argv.data());
+  } catch (const CLI::RequiredError&) {
+    const std::vector<std::string> unknown = app.remaining();
+    if (!unknown.empty()) throw CLI::ExtrasError(unknown);
+    throw;
+  }
+}
+
 int ExitStatus(const TreeRunSummary& summary, int signal_number) {
   if (signal_number != 0) return kExitSignalBase + signal_number;
   if (summary.found == 0 || summary.failed > 0 || summary.no_tail > 0) {
@@ -265,7 +277,7 @@ int RunCommandLine(const std::vector<std::string>& args) {
   std::vector<const char*> argv;
   for (const std::string& arg : args) argv.push_back(arg.c_str());
   try {
-    app.parse(static_cast<int>(argv.size()), argv.data());
+    Parse(app, argv);
     if (app.count("--output") && command.output.empty()) {
       throw CLI::ValidationError(kEmptyOutput);
     }

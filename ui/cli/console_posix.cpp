@@ -66,5 +66,8 @@ int InterruptWatch::Signal() const { return received_signal; }
 }  // namespace velkrane::cli
 
 int main(int argc, char** argv) {
+  // A reader that went away (`| head`, a pager quit early) would otherwise
+  // end the program mid-run; the failed write is dropped instead.
+  ::signal(SIGPIPE, SIG_IGN);
   return velkrane::cli::RunCommandLine(std::vector<std::string>(argv, argv + argc));
 }

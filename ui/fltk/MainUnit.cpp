@@ -6,6 +6,7 @@
 
 #include "batch/run_texts.h"
 #include "fileio/error.h"
+#include "fileio/path_parts.h"
 #include "ui/fltk/font_fallback.h"
 #include "ui/fltk/icons.h"
 #include "ui/shared/main_form_layout.h"
@@ -39,6 +40,10 @@ FileListBox::FileListBox(int x, int y, int w, int h)
 int FileListBox::item_height(void*) const { return kListItemHeight; }
 
 int FileListBox::incr_height() const { return kListItemHeight; }
+
+int FileListBox::item_width(void* item) const {
+  return BrowserRowWidth(*this, item_text(item));
+}
 
 void FileListBox::item_draw(void* item, int x, int y, int w, int h) const {
   const bool selected = item_selected(item) != 0;
@@ -139,8 +144,10 @@ void TMainForm::ShowMessage(const std::string& text) {
 void TMainForm::Button1Click() { runs_.Decode(*this); }
 
 void TMainForm::Button2Click() {
-  const auto chosen = dialogs_.ChooseFiles();
-  if (chosen) ReplaceList(*chosen);
+  const auto chosen = dialogs_.ChooseFiles(chooser_folder_);
+  if (!chosen) return;
+  ReplaceList(*chosen);
+  RememberFolderOf(*chosen);
 }
 
 void TMainForm::Button3Click() { LBMain->clear(); }
@@ -152,6 +159,15 @@ void TMainForm::ReplaceList(const std::vector<std::string>& entries) {
 
 void TMainForm::OpenPaths(const std::vector<std::string>& paths) {
   ReplaceList(ListEntriesFor(paths));
+  RememberFolderOf(paths);
+}
+
+void TMainForm::RememberFolderOf(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) {
+    if (path.empty()) continue;
+    chooser_folder_ = DirectoryPart(path);
+    return;
+  }
 }
 
 void TMainForm::FilesDropped() {

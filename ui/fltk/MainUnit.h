@@ -22,7 +22,7 @@
 namespace velkrane {
 
 /// A single-selection list whose rows are kListItemHeight high whatever the
-/// font says, and show names in any script.
+/// font says, and show names in any script exactly as written.
 class FileListBox : public Fl_Hold_Browser {
  public:
   FileListBox(int x, int y, int w, int h);
@@ -30,6 +30,7 @@ class FileListBox : public Fl_Hold_Browser {
  protected:
   int item_height(void* item) const override;
   int incr_height() const override;
+  int item_width(void* item) const override;
   void item_draw(void* item, int x, int y, int w, int h) const override;
 };
 
@@ -90,6 +91,8 @@ class TMainForm : public Fl_Double_Window, public BatchWindow {
   void ReplaceList(const std::vector<std::string>& entries);
   /// The FL_PASTE that ends a drop.
   void FilesDropped();
+  /// The next Select opens where the first of `paths` is.
+  void RememberFolderOf(const std::vector<std::string>& paths);
 
   /// Runs a handler; whatever it throws ends here in the error box, since
   /// no exception may pass back into the toolkit.
@@ -101,6 +104,9 @@ class TMainForm : public Fl_Double_Window, public BatchWindow {
   std::unique_ptr<Fl_Image> header_image_;
   std::vector<std::unique_ptr<Fl_RGB_Image>> program_icons_;
   DecodeRuns runs_;
+  /// Where Select opens: the folder of the last files picked, dropped or
+  /// given at start; empty, the current folder, before any.
+  std::string chooser_folder_;
   /// Between a drag's entering the window and its drop or leaving.
   bool dragging_over_ = false;
 };

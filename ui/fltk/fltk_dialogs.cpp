@@ -1,4 +1,6 @@
+#include <filesystem>
 #include <iterator>
+#include <system_error>
 
 #include <FL/Fl_Native_File_Chooser.H>
 
@@ -16,8 +18,17 @@ const char kChooserFailed[] = "The file dialog could not be opened";
 
 }  // namespace
 
-std::optional<std::vector<std::string>> FltkDialogs::ChooseFiles() {
+std::optional<std::vector<std::string>> FltkDialogs::ChooseFiles(
+    const std::string& folder) {
   Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_MULTI_FILE);
+  // Without a folder, GTK's chooser opens on an empty "Recently Used" list,
+  // where the location bar drops the first characters typed; and FLTK hands
+  // it only an absolute folder.
+  std::error_code no_current_folder;
+  const std::filesystem::path start =
+      std::filesystem::current_path(no_current_folder) / std::filesystem::u8path(folder);
+  const std::string start_text = start.u8string();
+  if (!no_current_folder) chooser.directory(start_text.c_str());
   const std::string filter =
       ChooserFilter({std::begin(kOpenFilter), std::end(kOpenFilter)});
   chooser.filter(filter.c_str());

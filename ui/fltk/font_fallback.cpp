@@ -292,11 +292,13 @@ void MeasureText(const std::string& text, int& width, int& height) {
 
 bool DrawBrowserRow(const Fl_Browser& browser, const char* text, bool selected,
                     int x, int y, int w, int h) {
-  if (!text || !*text || text[0] == browser.format_char()) return false;
+  if (!text || !*text) return false;
   fl_font(browser.textfont(), browser.textsize());
   bool plain = true;
   const Lines lines = LayOut(text, plain);
-  if (plain) return false;
+  // The browser would read a leading format character as a code (bold, a
+  // colour, a size...) and not draw it; a file name is shown as written.
+  if (plain && text[0] != browser.format_char()) return false;
   Fl_Color colour = browser.textcolor();
   if (selected) colour = fl_contrast(colour, browser.selection_color());
   if (!browser.active_r()) colour = fl_inactive(colour);
@@ -304,6 +306,13 @@ bool DrawBrowserRow(const Fl_Browser& browser, const char* text, bool selected,
   // Where Fl_Browser puts a row's text, with its alignment.
   DrawLines(lines, x + 3, y, w - 6, h, FL_ALIGN_LEFT);
   return true;
+}
+
+int BrowserRowWidth(const Fl_Browser& browser, const char* text) {
+  if (!text) return 0;
+  fl_font(browser.textfont(), browser.textsize());
+  // The margins DrawBrowserRow and Fl_Browser leave on both sides.
+  return static_cast<int>(LineWidth(text)) + 6;
 }
 
 }  // namespace velkrane

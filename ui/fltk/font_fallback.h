@@ -42,11 +42,14 @@ double LineWidth(const std::string& line);
 /// fl_measure(text, width, height, 0) with the same choice of fonts.
 void MeasureText(const std::string& text, int& width, int& height);
 
-/// Draws a browser row of plain text as Fl_Browser does, in fonts that have
-/// its characters. Returns false, drawing nothing, where the browser's own
-/// drawing shows it as well: its font covers the text, or the text starts
-/// with a format code.
+/// Draws a browser row as written, where Fl_Browser places its text, in
+/// fonts that have its characters; a leading format character is text too.
+/// Returns false, drawing nothing, where the browser's own drawing shows it
+/// the same: its font covers the text, which starts with no format character.
 bool DrawBrowserRow(const Fl_Browser& browser, const char* text, bool selected,
                     int x, int y, int w, int h);
+
+/// The width of a browser row drawn by DrawBrowserRow, margins included.
+int BrowserRowWidth(const Fl_Browser& browser, const char* text);
 
 }  // namespace velkrane
