@@ -2,6 +2,7 @@
 
 #include "batch/repair_one.h"
 #include "fileio/path_parts.h"
+#include "x3f/x3f_structure.h"
 
 namespace velkrane {
 
@@ -15,6 +16,7 @@ const char kFailedPrefix[] = "Failed to post-process - ";
 const char kWouldCutPrefix[] = "Would cut ";
 const char kWouldCutMiddle[] = " bytes, tail at ";
 const char kTargetTakenSuffix[] = ": another file of this run was saved there";
+const char kCompleteX3f[] = "complete X3F";
 
 namespace {
 
@@ -24,6 +26,29 @@ const char kSummaryPrefix[] =
     "Post-Process Completed. - New X3F Files were Saved at";
 const char kListIndexPrefix[] = "List index out of bounds (";
 const char kCannotWritePrefix[] = "Cannot write ";
+
+const char kNoHeaderProblem[] = "no X3F header";
+const char kOffsetOutsideProblem[] =
+    "the directory offset points outside the file";
+const char kNoDirectoryProblem[] = "no directory at offset ";
+const char kDirectoryEndProblem[] =
+    "the directory does not end where the file ends";
+const char kTooManySectionsPrefix[] = "the directory lists ";
+const char kTooManySectionsSuffix[] = " sections, more than an X3F holds";
+const char kSectionOutsideProblem[] = " lies outside the file";
+const char kSectionSignatureProblem[] = " does not start with its signature";
+
+// "section 2 (IMA2)" for the last section read; bytes that are not printable
+// ASCII show as '?', so the text stays valid UTF-8 whatever the file holds.
+std::string LastSectionName(const X3fVerdict& verdict) {
+  if (verdict.sections.empty()) return "section ?";
+  std::string printable = verdict.sections.back().type;
+  for (char& c : printable) {
+    if (c < ' ' || c > '~') c = '?';
+  }
+  return "section " + std::to_string(verdict.sections.size()) + " (" +
+         printable + ")";
+}
 
 }  // namespace
 
@@ -46,6 +71,30 @@ std::string ListIndexOutOfBounds(int index) {
 
 std::string TargetTakenError(const std::string& target) {
   return kCannotWritePrefix + target + kTargetTakenSuffix;
+}
+
+std::string VerdictText(const X3fVerdict& verdict) {
+  if (verdict.complete) return kCompleteX3f;
+  switch (verdict.problem) {
+    case X3fProblem::kNone:
+      break;
+    case X3fProblem::kNoHeader:
+      return kNoHeaderProblem;
+    case X3fProblem::kOffsetOutside:
+      return kOffsetOutsideProblem;
+    case X3fProblem::kNoDirectory:
+      return kNoDirectoryProblem + std::to_string(verdict.directory_offset);
+    case X3fProblem::kDirectoryEnd:
+      return kDirectoryEndProblem;
+    case X3fProblem::kTooManySections:
+      return kTooManySectionsPrefix + std::to_string(verdict.count) +
+             kTooManySectionsSuffix;
+    case X3fProblem::kSectionOutside:
+      return LastSectionName(verdict) + kSectionOutsideProblem;
+    case X3fProblem::kSectionSignature:
+      return LastSectionName(verdict) + kSectionSignatureProblem;
+  }
+  return "";
 }
 
 std::string ResultText(const FileReport& report) {

@@ -10,6 +10,7 @@
 namespace velkrane {
 
 struct FileReport;
+struct X3fVerdict;
 
 /// The folder each copy goes into, beside its source.
 extern const char kOutputFolderName[];
@@ -23,6 +24,8 @@ extern const char kWouldCutPrefix[];   // + bytes + kWouldCutMiddle + tail
 extern const char kWouldCutMiddle[];
 extern const char kTargetTakenSuffix[];  // after "Cannot write " + target
 
+extern const char kCompleteX3f[];
+
 /// "Processing file NAME...".
 std::string ProcessingText(const std::string& name);
 /// What the status panel shows once a file is done: "NAME:" + its result.
@@ -33,6 +36,10 @@ std::string SummaryText(const std::string& folder);
 std::string ListIndexOutOfBounds(int index);
 /// The failure of a copy that would replace another copy of the same run.
 std::string TargetTakenError(const std::string& target);
+
+/// "complete X3F", or in plain words a photographer can act on what keeps
+/// the bytes checked from being one.
+std::string VerdictText(const X3fVerdict& verdict);
 
 /// What a file's report says after the file's name and ":": the result
 /// message of Decode ("Post-processed successfully! - saved as NAME", the

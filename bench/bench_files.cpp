@@ -1,5 +1,3 @@
-#include "batch/repair_one.h"
-#include "batch/run_texts.h"
 #include "bench/bench_files.h"
 
 #include <errno.h>

@@ -1,11 +1,10 @@
 #include "batch/batch_run.h"
-#include "batch/repair_one.h"
-#include "batch/run_texts.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "batch/run_texts.h"
 #include "fileio/error.h"
 #include "fileio/file_io.h"
 #include "x3f/tail_repair.h"

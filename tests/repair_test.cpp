@@ -1,9 +1,8 @@
-#include "batch/repair_one.h"
-#include "batch/run_texts.h"
 #include "x3f/repair.h"
 
 #include <gtest/gtest.h>
 
+#include "batch/run_texts.h"
 #include "test_util.h"
 #include "x3f/tail_repair.h"
 #include "x3f_sample.h"
@@ -45,7 +44,7 @@ Outcome RepairBytes(const Bytes& bytes, RepairOptions options = {}) {
   EXPECT_EQ(found ? RepairResult::kWouldRepair : RepairResult::kTailNotFound, dry.result);
   EXPECT_EQ(run.outcome.length, dry.length);
   EXPECT_EQ(run.outcome.tail_from, dry.tail_from);
-  EXPECT_EQ(run.outcome.verdict.Text(), dry.verdict.Text());
+  EXPECT_EQ(VerdictText(run.outcome.verdict), VerdictText(dry.verdict));
   EXPECT_EQ(bytes, ReadFile(source)) << "the source must never change";
   if (found) run.copy = ReadFile(target);
   EXPECT_EQ(found ? 2u : 1u, Listing(dir.Path()).size()) << "no temporary file may be left";
@@ -58,7 +57,7 @@ void ExpectCopy(const Bytes& bytes, const Outcome& run, std::size_t length,
   const RepairOutcome& got = run.outcome;
   EXPECT_EQ(length ? RepairResult::kRepaired : RepairResult::kTailNotFound, got.result);
   EXPECT_EQ(Head(bytes, length), run.copy);
-  EXPECT_EQ(verdict, got.verdict.Text());
+  EXPECT_EQ(verdict, VerdictText(got.verdict));
   EXPECT_EQ(static_cast<std::int64_t>(bytes.size()), got.source_size);
   if (length == 0) return;
   EXPECT_EQ(got.length - 8, got.tail);
@@ -130,7 +129,7 @@ TEST(RepairFile, AGluedEndPastTheWindow) {
     options.whole_file = whole_file;
     const Outcome run = RepairBytes(glued, options);
     EXPECT_EQ(first, run.copy) << "whole file: " << whole_file;
-    EXPECT_EQ(kCompleteX3f, run.outcome.verdict.Text());
+    EXPECT_EQ(kCompleteX3f, VerdictText(run.outcome.verdict));
   }
   // The plain rule sees only the first file's directory in the window.
   RepairOptions rule_only;

@@ -1,5 +1,3 @@
-#include "batch/repair_one.h"
-#include "batch/run_texts.h"
 #include "ui/shared/decode_runs.h"
 
 #include <gtest/gtest.h>

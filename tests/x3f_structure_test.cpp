@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "batch/run_texts.h"
 #include "fileio/file_io.h"
 #include "test_util.h"
 #include "x3f/tail_repair.h"
@@ -81,10 +82,11 @@ TEST(X3fStructure, Verdicts) {
     SCOPED_TRACE(c.name);
     const auto length = static_cast<std::int64_t>(c.bytes.size());
     WriteFile(path, c.bytes);
-    EXPECT_EQ(c.verdict, CheckX3fStructure(InputFile(path), length).Text());
+    EXPECT_EQ(c.verdict, VerdictText(CheckX3fStructure(InputFile(path), length)));
     // The same through a reader that catches any read at or past `length`.
     bool overran = false;
-    EXPECT_EQ(c.verdict, CheckX3fStructure(ReaderOf(c.bytes, length, overran), length).Text());
+    EXPECT_EQ(c.verdict,
+              VerdictText(CheckX3fStructure(ReaderOf(c.bytes, length, overran), length)));
     EXPECT_FALSE(overran);
   }
   bool overran = false;

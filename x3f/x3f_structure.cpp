@@ -6,8 +6,6 @@
 
 namespace velkrane {
 
-const char kCompleteX3f[] = "complete X3F";
-
 namespace {
 
 constexpr unsigned char kHeader[] = {'F', 'O', 'V', 'b'};
@@ -15,16 +13,6 @@ constexpr unsigned char kDirectory[] = {'S', 'E', 'C', 'd'};
 constexpr std::int64_t kHeaderSize = 4;
 constexpr std::int64_t kDirectoryHeadSize = 12;
 constexpr std::size_t kEntrySize = 12;
-
-const char kNoHeaderProblem[] = "no X3F header";
-const char kOffsetOutsideProblem[] =
-    "the directory offset points outside the file";
-const char kNoDirectoryProblem[] = "no directory at offset ";
-const char kDirectoryEndProblem[] =
-    "the directory does not end where the file ends";
-const char kTooManySectionsProblem[] = " sections, more than an X3F holds";
-const char kSectionOutsideProblem[] = " lies outside the file";
-const char kSectionSignatureProblem[] = " does not start with its signature";
 
 // The signature each known section type starts with; other types are
 // accepted unchecked.
@@ -35,26 +23,12 @@ const char* SignatureOf(const std::string& type) {
   return nullptr;
 }
 
-// "section 2 (IMA2)"; bytes that are not printable ASCII show as '?', so the
-// text stays valid UTF-8 whatever the file holds.
-std::string SectionName(std::size_t index, const std::string& type) {
-  std::string printable = type;
-  for (char& c : printable) {
-    if (c < ' ' || c > '~') c = '?';
-  }
-  return "section " + std::to_string(index + 1) + " (" + printable + ")";
-}
-
-X3fVerdict Problem(X3fVerdict verdict, std::string text) {
-  verdict.problem = std::move(text);
+X3fVerdict Problem(X3fVerdict verdict, X3fProblem problem) {
+  verdict.problem = problem;
   return verdict;
 }
 
 }  // namespace
-
-std::string X3fVerdict::Text() const {
-  return complete ? kCompleteX3f : problem;
-}
 
 std::uint32_t ReadUint32(const unsigned char* data) {
   return static_cast<std::uint32_t>(data[0]) |
@@ -74,29 +48,29 @@ bool IsX3fHeader(const unsigned char* data) {
 X3fVerdict CheckX3fStructure(const ReadAtFunction& read, std::int64_t length) {
   X3fVerdict verdict;
   unsigned char word[4];
-  if (length < kHeaderSize) return Problem(verdict, kNoHeaderProblem);
+  if (length < kHeaderSize) return Problem(verdict, X3fProblem::kNoHeader);
   read(0, word, sizeof word);
-  if (!IsX3fHeader(word)) return Problem(verdict, kNoHeaderProblem);
+  if (!IsX3fHeader(word)) return Problem(verdict, X3fProblem::kNoHeader);
 
   read(length - 4, word, sizeof word);
   const std::int64_t offset = ReadUint32(word);
   verdict.directory_offset = static_cast<std::uint32_t>(offset);
   if (offset + kDirectoryHeadSize + 4 > length) {
-    return Problem(verdict, kOffsetOutsideProblem);
+    return Problem(verdict, X3fProblem::kOffsetOutside);
   }
   unsigned char head[kDirectoryHeadSize];
   read(offset, head, sizeof head);
   if (!IsDirectoryAt(head, 0)) {
-    return Problem(verdict, kNoDirectoryProblem + std::to_string(offset));
+    return Problem(verdict, X3fProblem::kNoDirectory);
   }
   // 64-bit, so no count can wrap the end around to the file's length.
   const std::uint32_t count = ReadUint32(head + 8);
+  verdict.count = count;
   if (X3fEndFor(offset, count) != length) {
-    return Problem(verdict, kDirectoryEndProblem);
+    return Problem(verdict, X3fProblem::kDirectoryEnd);
   }
   if (count > kMaxX3fSections) {
-    return Problem(verdict, "the directory lists " + std::to_string(count) +
-                                kTooManySectionsProblem);
+    return Problem(verdict, X3fProblem::kTooManySections);
   }
 
   std::vector<unsigned char> entries(count * kEntrySize);
@@ -113,8 +87,7 @@ X3fVerdict CheckX3fStructure(const ReadAtFunction& read, std::int64_t length) {
     // Sections lie between the header and the directory.
     const std::int64_t start = section.offset;
     if (start < kHeaderSize || start + section.length > offset) {
-      return Problem(verdict,
-                     SectionName(k, section.type) + kSectionOutsideProblem);
+      return Problem(verdict, X3fProblem::kSectionOutside);
     }
     const char* signature = SignatureOf(section.type);
     if (signature == nullptr) continue;
@@ -124,8 +97,7 @@ X3fVerdict CheckX3fStructure(const ReadAtFunction& read, std::int64_t length) {
       starts_right = std::memcmp(word, signature, 4) == 0;
     }
     if (!starts_right) {
-      return Problem(verdict,
-                     SectionName(k, section.type) + kSectionSignatureProblem);
+      return Problem(verdict, X3fProblem::kSectionSignature);
     }
   }
   verdict.complete = true;

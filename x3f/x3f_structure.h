@@ -21,16 +21,25 @@ struct X3fSection {
   std::string type;  // the entry's 4 bytes as stored ("PROP", "IMA2", ...)
 };
 
-struct X3fVerdict {
-  bool complete = false;
-  std::string
-      problem;  // empty when complete; plain words a photographer can act on
-  std::uint32_t directory_offset = 0;
-  std::vector<X3fSection> sections;  // the entries read
-  std::string Text() const;          // "complete X3F", or the problem
+/// The first thing that keeps bytes from being one complete X3F.
+enum class X3fProblem {
+  kNone,
+  kNoHeader,          // no "FOVb" at the start
+  kOffsetOutside,     // the directory offset points past the bytes
+  kNoDirectory,       // no "SECd" at directory_offset
+  kDirectoryEnd,      // the directory does not end where the bytes end
+  kTooManySections,   // more than kMaxX3fSections entries (see `count`)
+  kSectionOutside,    // the last of `sections` lies outside the file
+  kSectionSignature,  // the last of `sections` lacks its signature
 };
 
-extern const char kCompleteX3f[];
+struct X3fVerdict {
+  bool complete = false;
+  X3fProblem problem = X3fProblem::kNone;
+  std::uint32_t directory_offset = 0;
+  std::uint32_t count = 0;           // the entries the directory claims
+  std::vector<X3fSection> sections;  // the entries read, up to the problem
+};
 
 /// A directory lists at most this many sections; real files list a handful.
 /// It bounds what one check reads and holds, whatever the file claims.

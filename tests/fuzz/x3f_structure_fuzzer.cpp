@@ -44,9 +44,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
 
   const velkrane::X3fVerdict verdict = CheckInMemory(bytes, n);
   const velkrane::X3fVerdict from_file = velkrane::CheckX3fStructure(source, n);
-  Require(verdict.Text() == from_file.Text() &&
+  Require(verdict.complete == from_file.complete &&
+          verdict.problem == from_file.problem &&
           verdict.sections.size() == from_file.sections.size());
-  Require(verdict.complete == verdict.problem.empty());
+  Require(verdict.complete == (verdict.problem == velkrane::X3fProblem::kNone));
 
   const velkrane::X3fEnds want = velkrane::testing::ReferenceEnds(bytes);
   const velkrane::X3fEnds got = velkrane::FindX3fEndsInFile(source, n, block);

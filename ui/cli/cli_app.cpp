@@ -129,7 +129,7 @@ Json FileObject(const FileReport& report) {
   object["structure"] =
       report.result == FileResult::kFailed
           ? none
-          : Json(outcome.verdict.complete ? "complete" : outcome.verdict.problem);
+          : Json(outcome.verdict.complete ? "complete" : VerdictText(outcome.verdict));
   object["error"] = OrNull(report.error);
   return object;
 }
@@ -163,7 +163,7 @@ class Printer final : public TreeRunView {
       return;
     }
     std::string line = report.source + ":" + report.message;
-    if (ok) line += " (" + report.outcome.verdict.Text() + ")";
+    if (ok) line += " (" + VerdictText(report.outcome.verdict) + ")";
     Write(Stream::kOut, line + "\n");
   }
 
