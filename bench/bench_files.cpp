@@ -9,7 +9,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "x3f/tail_repair.h"
+#include "x3f/cut_decision.h"
+#include "x3f/end_search.h"
 
 namespace velkrane::bench {
 

@@ -26,6 +26,8 @@
 #include "bench/bench_files.h"
 #include "bench/peak_rss.h"
 #include "bench/summary_reporter.h"
+#include "x3f/cut_decision.h"
+#include "x3f/end_search.h"
 #include "x3f/tail_repair.h"
 
 namespace velkrane::bench {

@@ -8,6 +8,9 @@
 #include "fileio/file_io.h"
 #include "allocation_limit.h"
 #include "test_util.h"
+#include "x3f/cut_decision.h"
+#include "x3f/end_search.h"
+#include "x3f/signature_filter.h"
 
 namespace velkrane {
 namespace {

@@ -10,7 +10,8 @@
 
 #include "fileio/error.h"
 #include "test_util.h"
-#include "x3f/tail_repair.h"
+#include "x3f/end_search.h"
+#include "x3f/signature_filter.h"
 #include "x3f/x3f_structure.h"
 
 namespace velkrane::testing {

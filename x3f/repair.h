@@ -7,13 +7,10 @@
 #include <functional>
 #include <string>
 
+#include "x3f/cut_decision.h"
 #include "x3f/x3f_structure.h"
 
 namespace velkrane {
-
-/// Where the copy's end came from: the file's own directory, or the plain
-/// rule (8 bytes after the last "PROP").
-enum class TailSource { kStructure, kRule };
 
 struct RepairOptions {
   bool rule_only =

@@ -7,7 +7,7 @@
 
 #include "fileio/file_io.h"
 #include "tests/fuzz/scratch_file.h"
-#include "x3f/tail_repair.h"
+#include "x3f/end_search.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "fileio/file_io.h"
 #include "tests/fuzz/scratch_file.h"
 #include "tests/x3f_sample.h"
-#include "x3f/tail_repair.h"
+#include "x3f/end_search.h"
 #include "x3f/x3f_structure.h"
 
 namespace {
