@@ -18,7 +18,8 @@ constexpr std::int64_t kLowestDirectoryPosition = 4;
 // "SECd", the version and the entry count.
 constexpr std::int64_t kDirectoryHeadSize = 12;
 
-// One backward pass over the window, from its top. Each block also reads the
+// One backward pass from the top of what it searches: the whole file when it
+// looks for directories, else only the window. Each block also reads the
 // bytes after it that a candidate starting inside it needs (3 for "PROP", 11
 // for a directory's head); they lie in the block read before, but as
 // candidates they belong to this one.
@@ -28,7 +29,7 @@ class BackwardPass {
       : source_(source),
         window_(std::min(window, source.Size())),
         directories_(directories),
-        limit_(window_) {}
+        limit_(directories ? source.Size() : window_) {}
 
   X3fEnds Run(std::size_t block_size) {
     const auto block =

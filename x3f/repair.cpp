@@ -1,6 +1,5 @@
 #include "x3f/repair.h"
 
-#include <algorithm>
 #include <new>
 
 #include "fileio/error.h"
@@ -22,10 +21,7 @@ RepairOutcome Repair(const std::string& source, const std::string& target,
 
   const Cut cut = DecideCut(input, options.rule_only, options.whole_file);
   if (cut.length == 0) {
-    const std::int64_t window = options.whole_file
-                                    ? outcome.source_size
-                                    : std::min(outcome.source_size, kLoadLimit);
-    outcome.verdict = CheckX3fStructure(input, window);
+    outcome.verdict = CheckX3fStructure(input, outcome.source_size);
     return outcome;
   }
   outcome.length = cut.length;

@@ -18,7 +18,8 @@ struct RepairOptions {
   bool dry_run =
       false;  // find and check, write nothing (no folder, no temporary)
   bool whole_file =
-      false;  // search the whole source, not its first kLoadLimit bytes
+      false;  // the rule searches the whole source, not its first kLoadLimit
+              // bytes (the directory is always searched for in all of it)
   /// Runs after the search and before the copy; tests change the source there.
   std::function<void()> after_search;
 };
@@ -34,7 +35,7 @@ struct RepairOutcome {
   std::int64_t bytes_cut = 0;  // source_size - length; 0 for kTailNotFound
   TailSource tail_from = TailSource::kRule;
   /// Of the copy as written (dry run: of those first `length` source bytes);
-  /// for kTailNotFound, of the bytes searched, which says why there is no end.
+  /// for kTailNotFound, of the whole source, which says why it has no end.
   X3fVerdict verdict;
 };
 
