@@ -9,7 +9,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "x3f/tail_repair.h"
+#include "x3f/cut_decision.h"
+#include "x3f/end_search.h"
 
 namespace velkrane::bench {
 
@@ -170,44 +171,67 @@ void PutText(Bytes& bytes, std::size_t pos, const char* text) {
 
 }  // namespace
 
-Bytes X3fSampleBytes(std::size_t size, std::size_t length, std::uint64_t seed) {
+Bytes X3fSampleBytes(std::size_t size, std::size_t length, std::uint64_t seed,
+                     SectionOrder order) {
   Bytes bytes = SampleBytes(size, seed);
   PutText(bytes, 0, "FOVb");
   if (length == 0) return bytes;
   constexpr std::size_t kCamf = 65536, kThumbnail = 262144, kProperties = 4096;
-  constexpr std::size_t kFirstSection = 256, kDirectorySize = 12 + 4 * 12 + 4;
-  const std::size_t directory = length - kDirectorySize;
-  const std::size_t image = kFirstSection + kCamf + kThumbnail;
-  if (directory < image + kProperties) {
-    throw std::logic_error("an X3F sample needs more room");
-  }
-  const struct {
+  constexpr std::size_t kPreview = 1048576, kFirstSection = 256;
+  struct Section {
     const char* type;
     const char* signature;
     std::size_t offset;
     std::size_t length;
-  } sections[] = {
-      {"CAMF", "SECc", kFirstSection, kCamf},
-      {"IMAG", "SECi", kFirstSection + kCamf, kThumbnail},
-      {"IMA2", "SECi", image, directory - kProperties - image},
-      {"PROP", "SECp", directory - kProperties, kProperties},
   };
+  std::vector<Section> sections;
+  std::size_t directory = 0;
+  const auto add = [&](const char* type, const char* signature,
+                       std::size_t section_length) {
+    const std::size_t offset = sections.empty()
+                                   ? kFirstSection
+                                   : sections.back().offset + sections.back().length;
+    sections.push_back({type, signature, offset, section_length});
+  };
+  if (order == SectionOrder::kPropLast) {
+    directory = length - (12 + 4 * 12 + 4);
+    const std::size_t image = kFirstSection + kCamf + kThumbnail;
+    if (directory < image + kProperties) {
+      throw std::logic_error("an X3F sample needs more room");
+    }
+    add("CAMF", "SECc", kCamf);
+    add("IMAG", "SECi", kThumbnail);
+    add("IMA2", "SECi", directory - kProperties - image);
+    add("PROP", "SECp", kProperties);
+  } else {
+    directory = length - (12 + 5 * 12 + 4);
+    const std::size_t image =
+        kFirstSection + kThumbnail + kCamf + kProperties + kPreview;
+    if (directory <= image) throw std::logic_error("an X3F sample needs more room");
+    add("IMA2", "SECi", kThumbnail);
+    add("CAMF", "SECc", kCamf);
+    add("PROP", "SECp", kProperties);
+    add("IMA2", "SECi", kPreview);
+    add("IMA2", "SECi", directory - image);
+  }
   PutText(bytes, directory, "SECd");
   PutUint32(bytes, directory + 4, 0x00020000);
-  PutUint32(bytes, directory + 8, 4);
+  PutUint32(bytes, directory + 8, static_cast<std::uint32_t>(sections.size()));
   std::size_t entry = directory + 12;
+  std::size_t prop = 0;  // where the directory names PROP
   for (const auto& section : sections) {
     PutText(bytes, section.offset, section.signature);
     PutUint32(bytes, entry, static_cast<std::uint32_t>(section.offset));
     PutUint32(bytes, entry + 4, static_cast<std::uint32_t>(section.length));
     PutText(bytes, entry + 8, section.type);
+    if (std::strcmp(section.type, "PROP") == 0) prop = entry + 8;
     entry += 12;
   }
   PutUint32(bytes, length - 4, static_cast<std::uint32_t>(directory));
   // The planted bytes must not form a second "PROP" with their neighbours,
   // or the rule would cut elsewhere.
   for (std::size_t i = directory - 3; i < std::min(length + 3, size - 3); ++i) {
-    if (i != length - 8 && SignatureAt(bytes, i)) {
+    if (i != prop && SignatureAt(bytes, i)) {
       throw std::logic_error("a stray PROP in the X3F sample");
     }
   }

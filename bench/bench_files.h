@@ -51,12 +51,18 @@ void PlantSignature(Bytes& bytes, std::size_t pos);
 /// before they were flushed.
 enum class Output { kPlain, kDurable };
 
+/// The order of an X3F sample's sections. kPropLast: CAMF, a thumbnail, the
+/// image, the properties, so the one "PROP" (in the directory) lies 8 bytes
+/// before the end. kLater, as later cameras write: a thumbnail, CAMF, the
+/// properties, a preview, the image, so the directory ends in "IMA2".
+enum class SectionOrder { kPropLast, kLater };
+
 /// SampleBytes shaped as an X3F that ends at `length`: a "FOVb" header, the
-/// sections a camera writes (CAMF, a thumbnail, the image, the properties)
-/// with their signatures, and the directory listing PROP last, so its one
-/// "PROP" lies 8 bytes before `length`. Junk follows up to `size`. With
-/// `length` 0 only the header is there: no end at all.
-Bytes X3fSampleBytes(std::size_t size, std::size_t length, std::uint64_t seed);
+/// sections a camera writes with their signatures, in `order`, and the
+/// directory listing them. Junk follows up to `size`. With `length` 0 only
+/// the header is there: no end at all.
+Bytes X3fSampleBytes(std::size_t size, std::size_t length, std::uint64_t seed,
+                     SectionOrder order = SectionOrder::kPropLast);
 
 /// Writes `bytes` to a new file and waits until they are on disk, so that
 /// write-back of the samples cannot overlap a measurement.

@@ -20,6 +20,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "batch/batch_run.h"
@@ -28,19 +29,25 @@
 #include "bench/bench_files.h"
 #include "bench/peak_rss.h"
 #include "bench/summary_reporter.h"
-#include "x3f/tail_repair.h"
+#include "x3f/cut_decision.h"
+#include "x3f/end_search.h"
 
 namespace velkrane::bench {
 namespace {
 
 namespace fs = std::filesystem;
 
+// kPropLast and kLater are X3Fs that end at the case's length (see
+// X3fSampleBytes); kHeaderOnly has the "FOVb" header and a "PROP" 8 bytes
+// before the length but no directory; kPlain only the "PROP".
+enum class Shape { kPropLast, kLater, kHeaderOnly, kPlain };
+
 struct RepairCase {
   const char* name;
   std::int64_t size;
   std::int64_t length;  // of the repaired copy (the tail position + 8), or 0: no tail
   std::int64_t decoy;   // a "PROP" past the load limit, or 0 for none
-  bool x3f = true;      // shaped as an X3F, or plain bytes with a "PROP"
+  Shape shape = Shape::kPropLast;
 };
 
 constexpr std::int64_t kJunk = 300;
@@ -52,7 +59,7 @@ constexpr std::int64_t kMiB = 1024 * 1024;
 // length - 8, so it measures the rule's search alone.
 constexpr RepairCase kCases[] = {
     {"typical", 12000000, 12000000 - kJunk, 0},
-    {"typical_plain", 12000000, 12000000 - kJunk, 0, false},
+    {"typical_plain", 12000000, 12000000 - kJunk, 0, Shape::kPlain},
     {"intact", 30000000, 30000000, 0},
     {"junk_1MiB", 30000000, 30000000 - kMiB, 0},
     {"far_tail", 30000000, 30000000 - 20000000, 0},
@@ -60,6 +67,12 @@ constexpr RepairCase kCases[] = {
     {"no_tail", 30000000, 0, 0},
     // Only the first 30,000,000 bytes count; the decoy must be ignored.
     {"source_60MB", 60000000, kLoadLimit - kJunk, 45000000},
+    // Later cameras' files, whose directory lies past the first kLoadLimit
+    // bytes, with 300,000 bytes of junk and intact.
+    {"later_45MB_junk", 45300000, 45000000, 0, Shape::kLater},
+    {"later_45MB", 45000000, 45000000, 0, Shape::kLater},
+    // No directory: the whole file is read for one, then the rule cuts.
+    {"no_dir_45MB", 45000000, kLoadLimit - kJunk, 0, Shape::kHeaderOnly},
 };
 
 // The target for how much more a 30 MB repair may hold than a 1 MB one.
@@ -105,13 +118,33 @@ class ScratchFolder {
 };
 
 Bytes SampleFile(std::int64_t size, std::int64_t length, std::int64_t decoy,
-                 std::uint64_t seed, bool x3f = true) {
+                 std::uint64_t seed, Shape shape = Shape::kPropLast) {
   const auto n = static_cast<std::size_t>(size);
-  Bytes bytes = x3f ? X3fSampleBytes(n, static_cast<std::size_t>(length), seed)
-                    : SampleBytes(n, seed);
-  if (!x3f) PlantSignature(bytes, static_cast<std::size_t>(length - kTailLength));
+  const auto x3f_length =
+      static_cast<std::size_t>(shape == Shape::kHeaderOnly ? 0 : length);
+  Bytes bytes = shape == Shape::kPlain
+                    ? SampleBytes(n, seed)
+                    : X3fSampleBytes(n, x3f_length, seed,
+                                     shape == Shape::kLater ? SectionOrder::kLater
+                                                            : SectionOrder::kPropLast);
+  if (shape == Shape::kHeaderOnly || shape == Shape::kPlain) {
+    PlantSignature(bytes, static_cast<std::size_t>(length - kTailLength));
+  }
   if (decoy > 0) PlantSignature(bytes, static_cast<std::size_t>(decoy));
   return bytes;
+}
+
+// The straightforward way searches the window for the rule's tail only, which
+// a later camera's file does not have there.
+bool RuleCutsAlike(const RepairCase& c) { return c.shape != Shape::kLater; }
+
+// What any search must read of the case: from the file's end (the window's,
+// for a file without a header) down to the tail, or all of it without one.
+std::pair<std::int64_t, std::int64_t> BytesToRead(const RepairCase& c) {
+  const std::int64_t to =
+      c.shape == Shape::kPlain ? std::min(c.size, kLoadLimit) : c.size;
+  const bool no_end = c.length == 0 || c.shape == Shape::kHeaderOnly;
+  return {no_end ? 0 : c.length - kTailLength, to};
 }
 
 // What PostProcessFile says when it did its work on the case.
@@ -164,7 +197,7 @@ class Samples {
     fs::create_directory(dir);
     CaseFiles files{dir + "/source.X3F", dir + "/ours.X3F", dir + "/naive.X3F",
                     dir + "/kernel.X3F"};
-    const Bytes bytes = SampleFile(c.size, c.length, c.decoy, seed_++, c.x3f);
+    const Bytes bytes = SampleFile(c.size, c.length, c.decoy, seed_++, c.shape);
     WriteDurably(files.source, bytes);
     Verify(c, files, bytes);
     return files;
@@ -186,8 +219,9 @@ class Samples {
     Require(ReadWhole(files.ours) == want,
             std::string(c.name) + ": PostProcessFile wrote other bytes");
     Require(
-        NaiveRepair(files.source, files.naive, Output::kDurable) == c.length &&
-            ReadWhole(files.naive) == want,
+        !RuleCutsAlike(c) ||
+            (NaiveRepair(files.source, files.naive, Output::kDurable) == c.length &&
+             ReadWhole(files.naive) == want),
         std::string(c.name) + ": the straightforward repair differs");
     KernelCopy(files.source, files.kernel, c.length, Output::kDurable);
     Require(ReadWhole(files.kernel) == want,
@@ -251,12 +285,15 @@ void RunCase(benchmark::State& state, const RepairCase& c,
         KernelCopy(files.source, files.kernel, c.length, Output::kDurable);
       };
     } else {
-      // Everything above the tail, or the whole window when there is none.
-      const std::int64_t window = std::min(c.size, kLoadLimit);
-      const std::int64_t from = c.length == 0 ? 0 : c.length - kTailLength;
-      bytes = window - from;
-      work = [&, window, from] {
-        ReadBackward(files.source, from, window, kSearchBlockSize);
+      const auto [from, to] = BytesToRead(c);
+      const bool and_copy = way == SummaryReporter::kReadAndKernel;
+      if (and_copy) target = files.kernel;
+      bytes = to - from;
+      work = [&, from = from, to = to, and_copy] {
+        ReadBackward(files.source, from, to, kSearchBlockSize);
+        if (and_copy) {
+          KernelCopy(files.source, files.kernel, c.length, Output::kDurable);
+        }
       };
     }
     for (auto _ : state) {
@@ -325,16 +362,21 @@ void RegisterAll() {
   for (const RepairCase& c : kCases) {
     for (const std::string& way : ways) {
       // With no tail there is nothing to copy.
-      if (c.length != 0 || way != SummaryReporter::kKernel) add(c, way);
+      if (way == SummaryReporter::kKernel && c.length == 0) continue;
+      if (way == SummaryReporter::kNaive && !RuleCutsAlike(c)) continue;
+      add(c, way);
     }
   }
   // Where the tail is far from the end, or missing, reading what lies behind
   // it is a floor under any search; it shows how close to that the search
-  // gets.
+  // gets. Without a directory, reading the whole file and then the rule's
+  // copy is the floor.
   for (const RepairCase& c : kCases) {
-    if (std::string(c.name) == "far_tail" || c.length == 0) {
+    if (std::string(c.name) == "far_tail" || c.length == 0 ||
+        c.shape == Shape::kHeaderOnly) {
       add(c, SummaryReporter::kReadOnly);
     }
+    if (c.shape == Shape::kHeaderOnly) add(c, SummaryReporter::kReadAndKernel);
   }
   for (const std::string way :
        {SummaryReporter::kOurs, SummaryReporter::kKernel,

@@ -22,7 +22,6 @@
 #include "batch/run_texts.h"
 #include "bench/bench_files.h"
 #include "x3f/repair.h"
-#include "x3f/tail_repair.h"
 
 namespace velkrane::bench {
 namespace {

@@ -12,8 +12,9 @@ namespace velkrane::bench {
 
 /// The console table, then the ratios computed from the medians of the same
 /// run. Benchmarks are named "<case>/<way>", way being kOurs, kNaive, kKernel,
-/// kKernelPlain (the kernel copy left in the page cache) or kReadOnly (only
-/// reading the bytes the search has to look at).
+/// kKernelPlain (the kernel copy left in the page cache), kReadOnly (only
+/// reading the bytes the search has to look at) or kReadAndKernel (that read,
+/// then kKernel).
 class SummaryReporter : public benchmark::ConsoleReporter {
  public:
   static const char kOurs[];
@@ -23,6 +24,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   /// The case of a whole batch run, which has a target of its own.
   static const char kBatchCase[];
   static const char kReadOnly[];
+  static const char kReadAndKernel[];
 
   /// Printed under the ratios (the peak memory check).
   void AddNote(const std::string& note) { notes_.push_back(note); }

@@ -7,7 +7,6 @@
 #include "batch/run_texts.h"
 #include "fileio/error.h"
 #include "fileio/file_io.h"
-#include "x3f/tail_repair.h"
 #include "recording_window.h"
 #include "test_util.h"
 

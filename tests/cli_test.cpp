@@ -16,7 +16,6 @@
 #include "fileio/file_io.h"
 #include "fileio/path_parts.h"
 #include "test_util.h"
-#include "x3f/tail_repair.h"
 #include "x3f_sample.h"
 
 namespace velkrane {
@@ -354,24 +353,28 @@ TEST(CommandLine, ClosedPipeDoesNotStopTheRun) {
   }
 }
 
-// Later cameras write files of 40 to 80 MB whose end lies past the first
-// 30,000,000 bytes, where no "PROP" is either.
-TEST(CommandLine, WholeFileReachesPastTheWindow) {
+// Later cameras write files of 40 MB and more whose directory lies past the
+// first 30,000,000 bytes; they are repaired as they come. --whole-file only
+// lets the plain rule look past that point, here in a file without a header.
+TEST(CommandLine, WholeFileWidensOnlyTheRule) {
   ScopedTempDir dir;
-  const std::string source = dir.File("SDIM0070.X3F");
-  const Bytes photo = MakeX3f({"IMAG", "PROP"}, 1, 35000000).bytes;
-  WriteFile(source, Joined(photo, Filler(100)));
-  const std::string copy = dir.File(std::string(kOutputFolderName) + "/SDIM0070.X3F");
+  const std::string photo = dir.File("SDIM0070.X3F"), plain = dir.File("PLAIN.X3F");
+  testing::WriteSparse(photo, testing::LargeX3f({"IMAG", "PROP"}, 45000000).Grow(45000100));
+  testing::WriteSparse(plain, testing::SparseFile().Put(40000000, "PROP").Grow(45000000));
+  const std::string out = dir.File(kOutputFolderName) + kPathSeparator;
 
-  const CliRun window_only = RunCli({source});
-  EXPECT_EQ(1, window_only.status);
-  EXPECT_NE(std::string::npos, window_only.out.find(kNoTailMessage)) << window_only.out;
-  EXPECT_FALSE(testing::Exists(copy));
+  const CliRun as_they_come = RunCli({photo, plain});
+  EXPECT_EQ(1, as_they_come.status);
+  EXPECT_NE(std::string::npos, as_they_come.out.find("SDIM0070.X3F (complete X3F)"))
+      << as_they_come.out;
+  EXPECT_NE(std::string::npos, as_they_come.out.find(std::string("PLAIN.X3F:") + kNoTailMessage))
+      << as_they_come.out;
+  EXPECT_TRUE(Head(ReadFile(photo), 45000000) == ReadFile(out + "SDIM0070.X3F"));
+  EXPECT_FALSE(testing::Exists(out + "PLAIN.X3F"));
 
-  const CliRun whole = RunCli({"--whole-file", source});
+  const CliRun whole = RunCli({"--whole-file", plain});
   EXPECT_EQ(0, whole.status) << whole.out << whole.err;
-  EXPECT_NE(std::string::npos, whole.out.find("(complete X3F)")) << whole.out;
-  EXPECT_TRUE(photo == ReadFile(copy));
+  EXPECT_TRUE(Head(ReadFile(plain), 40000008) == ReadFile(out + "PLAIN.X3F"));
 }
 
 }  // namespace

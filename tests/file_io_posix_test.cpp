@@ -20,7 +20,6 @@
 #include "fileio/file_io.h"
 #include "fileio/path_parts.h"
 #include "test_util.h"
-#include "x3f/tail_repair.h"
 
 namespace velkrane {
 namespace {

@@ -11,7 +11,6 @@
 #include "fileio/error.h"
 #include "fileio/file_io.h"
 #include "fileio/path_parts.h"
-#include "x3f/tail_repair.h"
 #include "fileio/win32_text.h"
 #include "test_util.h"
 

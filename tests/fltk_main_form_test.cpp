@@ -18,7 +18,6 @@
 #include "batch/run_texts.h"
 #include "fileio/error.h"
 #include "fileio/path_parts.h"
-#include "x3f/tail_repair.h"
 #include "tests/fltk_window_test_util.h"
 #include "tests/test_util.h"
 #include "ui/fltk/MainUnit.h"

@@ -2,15 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "batch/batch_run.h"
 #include "batch/run_texts.h"
+#include "recording_window.h"
 #include "test_util.h"
-#include "x3f/tail_repair.h"
 #include "x3f_sample.h"
 
 namespace velkrane {
 namespace {
 
 using testing::Bytes;
+using testing::Exists;
 using testing::Filler;
 using testing::Joined;
 using testing::kIma2Last;
@@ -21,6 +25,7 @@ using testing::Plant;
 using testing::Head;
 using testing::ReadFile;
 using testing::ScopedTempDir;
+using testing::SparseFile;
 using testing::WriteFile;
 using testing::X3fLayout;
 
@@ -135,6 +140,88 @@ TEST(RepairFile, AGluedEndPastTheWindow) {
   RepairOptions rule_only;
   rule_only.rule_only = true;
   EXPECT_EQ(Head(glued, first.size() - 24), RepairBytes(glued, rule_only).copy);
+}
+
+// Equal bytes; on a mismatch only the sizes and the first differing offset,
+// not megabytes of both.
+::testing::AssertionResult SameBytes(const Bytes& want, const Bytes& got) {
+  if (want == got) return ::testing::AssertionSuccess();
+  const auto differ = std::mismatch(want.begin(), want.end(), got.begin(), got.end());
+  return ::testing::AssertionFailure()
+         << "want " << want.size() << " bytes, got " << got.size()
+         << ", first difference at " << (differ.first - want.begin());
+}
+
+// Later cameras list PROP before the image sections and write files of 40 MB
+// and more, so the only "PROP" of such a file lies in its directory, past the
+// first kLoadLimit bytes. Each case runs through RepairFile and through a
+// Decode run.
+TEST(RepairFile, LargeFilesOfLaterCameras) {
+  constexpr std::int64_t kMB = 1000000;
+  const std::vector<std::string> later = {"IMA2", "CAMF", "PROP", "IMA2", "IMA2"};
+  const SparseFile intact = testing::LargeX3f(later, 45 * kMB);
+  const SparseFile junk = SparseFile(intact).Put(45 * kMB + 300000 - 8, "PROPjunk");
+  // Image data holds "PROP" by chance about once in 140 windows.
+  const SparseFile stray = SparseFile(junk).Put(20 * kMB, "PROP");
+  const SparseFile prop_last = testing::LargeX3f(kPropLast, 14 * kMB).Grow(54 * kMB);
+  const SparseFile no_directory =
+      SparseFile().Put(0, "FOVb").Put(29 * kMB, "PROP").Put(40 * kMB, "PROP").Grow(45 * kMB);
+  // pieces[2] is the second section's signature.
+  SparseFile broken = intact;
+  broken.Put(broken.pieces[2].first, "SECx");
+  const SparseFile no_prop = testing::LargeX3f({"IMA2", "CAMF", "IMA2"}, 45 * kMB);
+  const SparseFile glued =
+      testing::LargeX3f(later, 20 * kMB).Put(38 * kMB, MakeX3f(kIma2Last, 3).bytes).Grow(45 * kMB);
+
+  const std::string complete = kCompleteX3f;
+  const struct {
+    const char* name;
+    const SparseFile& file;
+    std::int64_t length;  // of the copy; 0 for no end
+    TailSource from;      // kRule also for no end
+    std::string verdict;  // of the copy, or of the file without an end
+  } cases[] = {
+      {"45 MB, intact", intact, 45 * kMB, TailSource::kStructure, complete},
+      {"45 MB, 300,000 bytes of junk", junk, 45 * kMB, TailSource::kStructure, complete},
+      {"45 MB, a stray PROP in the window", stray, 45 * kMB, TailSource::kStructure, complete},
+      {"14 MB, PROP last, 40 MB of junk", prop_last, 14 * kMB, TailSource::kStructure, complete},
+      {"45 MB, no directory", no_directory, 29 * kMB + 8, TailSource::kRule,
+       "no directory at offset 0"},
+      {"45 MB, a section that fails the check", broken, 0, TailSource::kRule,
+       "section 2 (CAMF) does not start with its signature"},
+      {"45 MB, no PROP section", no_prop, 45 * kMB, TailSource::kStructure, complete},
+      {"20 MB, a second X3F in the junk past the window", glued, 20 * kMB,
+       TailSource::kStructure, complete},
+  };
+  ScopedTempDir dir;
+  const std::string name = "SDIM0001.X3F";
+  const std::string source = dir.File(name), target = dir.File("out.X3F");
+  const std::string decoded = dir.File(std::string(kOutputFolderName) + "/" + name);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::WriteSparse(source, c.file);
+    const Bytes bytes = ReadFile(source);
+    ASSERT_EQ(c.file.size, static_cast<std::int64_t>(bytes.size()));
+    const Bytes want = Head(bytes, static_cast<std::size_t>(c.length));
+
+    const RepairOutcome outcome = RepairFile(source, target);
+    EXPECT_EQ(c.length, outcome.length);
+    EXPECT_EQ(c.verdict, VerdictText(outcome.verdict));
+    EXPECT_EQ(c.from, outcome.tail_from);
+    EXPECT_EQ(c.length != 0, Exists(target));
+    EXPECT_TRUE(SameBytes(want, Exists(target) ? ReadFile(target) : Bytes{}));
+    testing::fs::remove(testing::PathOf(target));
+
+    testing::RecordingWindow window;
+    window.entries = {source};
+    RunBatch(window);
+    EXPECT_EQ("status: " + name + ":" +
+                  (c.length != 0 ? kTailFoundPrefix + name : std::string(kNoTailMessage)),
+              window.shown.at(1));
+    EXPECT_EQ(c.length != 0, Exists(decoded));
+    EXPECT_TRUE(SameBytes(want, Exists(decoded) ? ReadFile(decoded) : Bytes{}));
+    testing::fs::remove(testing::PathOf(decoded));
+  }
 }
 
 }  // namespace

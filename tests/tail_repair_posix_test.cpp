@@ -28,7 +28,6 @@
 #include "recording_window.h"
 #include "test_util.h"
 #include "x3f/repair.h"
-#include "x3f/tail_repair.h"
 #include "x3f_sample.h"
 
 namespace velkrane {

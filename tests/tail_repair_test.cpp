@@ -1,4 +1,3 @@
-#include "x3f/tail_repair.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +9,9 @@
 #include "batch/repair_one.h"
 #include "batch/run_texts.h"
 #include "test_util.h"
+#include "x3f/cut_decision.h"
+#include "x3f/end_search.h"
+#include "x3f/signature_filter.h"
 
 namespace velkrane {
 namespace {

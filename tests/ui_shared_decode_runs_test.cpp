@@ -10,7 +10,6 @@
 #include "fileio/file_io.h"
 #include "recording_window.h"
 #include "test_util.h"
-#include "x3f/tail_repair.h"
 
 namespace velkrane {
 namespace {

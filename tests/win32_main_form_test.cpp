@@ -22,7 +22,6 @@
 #include "batch/repair_one.h"
 #include "batch/run_texts.h"
 #include "fileio/error.h"
-#include "x3f/tail_repair.h"
 #include "tests/test_util.h"
 #include "tests/win32_test_util.h"
 #include "ui/shared/main_form_layout.h"

@@ -3,14 +3,18 @@
 // Small X3F files built byte by byte: a "FOVb" header, sections that start
 // with their signatures, the directory listing them, and its offset.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fileio/error.h"
 #include "test_util.h"
-#include "x3f/tail_repair.h"
+#include "x3f/end_search.h"
+#include "x3f/signature_filter.h"
 #include "x3f/x3f_structure.h"
 
 namespace velkrane::testing {
@@ -32,35 +36,106 @@ struct X3fLayout {
   std::vector<std::uint32_t> offsets;  // of each section
 };
 
-inline X3fLayout MakeX3f(const std::vector<std::string>& types, unsigned seed = 1,
-                         std::size_t section_size = 40) {
-  X3fLayout x3f;
-  Bytes& b = x3f.bytes;
+/// The signature a section of `type` starts with.
+inline std::string SectionSignature(const std::string& type) {
+  return type == "PROP" ? "SECp" : type == "CAMF" ? "SECc" : type[0] == 'I' ? "SECi" : "SECx";
+}
+
+/// A directory at `directory` listing sections of `types` at `offsets`, each
+/// `length` bytes long, followed by its offset: the last bytes of an X3F.
+inline Bytes DirectoryBytes(const std::vector<std::string>& types,
+                            const std::vector<std::uint32_t>& offsets, std::size_t length,
+                            std::uint32_t directory) {
+  Bytes b;
   const auto text = [&b](const std::string& t) { b.insert(b.end(), t.begin(), t.end()); };
   const auto word = [&b](std::size_t v) {
     b.resize(b.size() + 4);
     PutUint32(b, b.size() - 4, static_cast<std::uint32_t>(v));
   };
-  text("FOVb");
-  b.resize(16);
-  for (std::size_t k = 0; k < types.size(); ++k) {
-    x3f.offsets.push_back(static_cast<std::uint32_t>(b.size()));
-    const std::string& t = types[k];
-    text(t == "PROP" ? "SECp" : t == "CAMF" ? "SECc" : t[0] == 'I' ? "SECi" : "SECx");
-    const Bytes body = Filler(section_size - 4, seed * 100 + static_cast<unsigned>(k));
-    b.insert(b.end(), body.begin(), body.end());
-  }
-  x3f.directory = static_cast<std::uint32_t>(b.size());
   text("SECd");
   word(0x00020000);
   word(types.size());
   for (std::size_t k = 0; k < types.size(); ++k) {
-    word(x3f.offsets[k]);
-    word(section_size);
+    word(offsets[k]);
+    word(length);
     text(types[k]);
   }
-  word(x3f.directory);
+  word(directory);
+  return b;
+}
+
+inline X3fLayout MakeX3f(const std::vector<std::string>& types, unsigned seed = 1,
+                         std::size_t section_size = 40) {
+  X3fLayout x3f;
+  Bytes& b = x3f.bytes;
+  b = {'F', 'O', 'V', 'b'};
+  b.resize(16);
+  for (std::size_t k = 0; k < types.size(); ++k) {
+    x3f.offsets.push_back(static_cast<std::uint32_t>(b.size()));
+    const std::string signature = SectionSignature(types[k]);
+    b.insert(b.end(), signature.begin(), signature.end());
+    const Bytes body = Filler(section_size - 4, seed * 100 + static_cast<unsigned>(k));
+    b.insert(b.end(), body.begin(), body.end());
+  }
+  x3f.directory = static_cast<std::uint32_t>(b.size());
+  const Bytes directory = DirectoryBytes(types, x3f.offsets, section_size, x3f.directory);
+  b.insert(b.end(), directory.begin(), directory.end());
   return x3f;
+}
+
+/// A file of camera size written sparsely: only its pieces hold data, zeros
+/// lie between, so a 45 MB file costs the disk and the tests next to nothing.
+struct SparseFile {
+  std::int64_t size = 0;
+  std::vector<std::pair<std::int64_t, Bytes>> pieces;  // later ones win
+
+  SparseFile& Put(std::int64_t at, const Bytes& bytes) {
+    pieces.emplace_back(at, bytes);
+    size = std::max(size, at + static_cast<std::int64_t>(bytes.size()));
+    return *this;
+  }
+  SparseFile& Put(std::int64_t at, const std::string& text) {
+    return Put(at, Bytes(text.begin(), text.end()));
+  }
+  SparseFile& Grow(std::int64_t new_size) {
+    size = std::max(size, new_size);
+    return *this;
+  }
+};
+
+/// An X3F of `length` bytes: the header, sections of `types` sharing the
+/// room up to the directory (each its signature, then zeros), the directory.
+inline SparseFile LargeX3f(const std::vector<std::string>& types, std::int64_t length) {
+  SparseFile file;
+  file.Put(0, "FOVb");
+  const auto directory =
+      static_cast<std::uint32_t>(length - 16 - 12 * static_cast<std::int64_t>(types.size()));
+  const std::size_t section = (directory - 16) / types.size();
+  std::vector<std::uint32_t> offsets;
+  for (std::size_t k = 0; k < types.size(); ++k) {
+    offsets.push_back(static_cast<std::uint32_t>(16 + k * section));
+    file.Put(offsets.back(), SectionSignature(types[k]));
+  }
+  return file.Put(directory, DirectoryBytes(types, offsets, section, directory));
+}
+
+/// Writes `file` with holes between its pieces where the file system has them.
+inline void WriteSparse(const std::string& path, const SparseFile& file) {
+  std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
+  for (const auto& piece : file.pieces) {
+    out.seekp(piece.first);
+    out.write(reinterpret_cast<const char*>(piece.second.data()),
+              static_cast<std::streamsize>(piece.second.size()));
+  }
+  std::int64_t written = 0;
+  for (const auto& piece : file.pieces) {
+    written = std::max(written, piece.first + static_cast<std::int64_t>(piece.second.size()));
+  }
+  if (written < file.size) {
+    out.seekp(file.size - 1);
+    out.put('\0');
+  }
+  if (!out) throw std::runtime_error("cannot write test file " + path);
 }
 
 inline Bytes Joined(Bytes first, const Bytes& second) {
@@ -82,8 +157,9 @@ inline ReadAtFunction ReaderOf(const Bytes& bytes, std::int64_t limit, bool& ove
 
 // The definition, position by position: the highest "SECd" whose directory
 // ends at e <= n with its own offset in the 4 bytes before e, and makes the
-// first e bytes a complete X3F; and the last "PROP" above where that stops.
-inline X3fEnds ReferenceEnds(const Bytes& bytes) {
+// first e bytes a complete X3F; and the last "PROP" in the first `window`
+// bytes above where that stops.
+inline X3fEnds ReferenceEnds(const Bytes& bytes, std::int64_t window = -1) {
   X3fEnds want;
   const auto n = static_cast<std::int64_t>(bytes.size());
   std::int64_t stop = 0;
@@ -98,7 +174,8 @@ inline X3fEnds ReferenceEnds(const Bytes& bytes) {
       stop = d;
     }
   }
-  for (std::int64_t p = n - 4; p >= 7 && p > stop; --p) {
+  const std::int64_t top = window < 0 ? n : std::min(window, n);
+  for (std::int64_t p = top - 4; p >= 7 && p > stop; --p) {
     if (IsTailSignatureAt(bytes.data(), static_cast<std::size_t>(p))) {
       want.rule_tail = p;
       break;

@@ -5,7 +5,7 @@
 #include "batch/run_texts.h"
 #include "fileio/file_io.h"
 #include "test_util.h"
-#include "x3f/tail_repair.h"
+#include "x3f/end_search.h"
 #include "x3f_sample.h"
 
 namespace velkrane {

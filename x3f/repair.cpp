@@ -1,57 +1,30 @@
 #include "x3f/repair.h"
 
-#include <algorithm>
 #include <new>
 
 #include "fileio/error.h"
 #include "fileio/file_io.h"
 #include "fileio/path_parts.h"
-#include "x3f/tail_repair.h"
+#include "x3f/signature_filter.h"
 
 namespace velkrane {
 
 namespace {
-
-bool StartsLikeX3f(const InputFile& input, std::int64_t window) {
-  unsigned char header[4];
-  if (window < static_cast<std::int64_t>(sizeof header)) return false;
-  input.ReadAt(0, header, sizeof header);
-  return IsX3fHeader(header);
-}
-
-// Where the copy ends. A window that does not start like an X3F cannot hold a
-// structural end, so it gets the rule's search alone, as it always has.
-X3fEnds FindEnds(const InputFile& input, std::int64_t window, bool rule_only) {
-  if (!rule_only && StartsLikeX3f(input, window)) {
-    return FindX3fEndsInFile(input, window);
-  }
-  X3fEnds ends;
-  ends.rule_tail = FindTailInFile(input, window);
-  return ends;
-}
 
 PendingRepair Prepare(const std::string& source, const std::string& target,
                       const RepairOptions& options) {
   const InputFile input(source);
   RepairOutcome outcome;
   outcome.source_size = input.Size();
-  const std::int64_t window =
-      options.whole_file ? input.Size() : std::min(input.Size(), kLoadLimit);
-  if (window == 0) throw Error(kStreamReadError);
+  if (outcome.source_size == 0) throw Error(kStreamReadError);
 
-  const X3fEnds ends = FindEnds(input, window, options.rule_only);
-  if (ends.end != kNoTail) {
-    outcome.length = ends.end;
-    outcome.tail_from = TailSource::kStructure;
-  } else if (ends.rule_tail != kNoTail) {
-    outcome.length = ends.rule_tail + kTailLength;
-    // A tail in the last 7 bytes would make the copy longer than what was
-    // searched; fail before the target is touched.
-    if (outcome.length > window) throw Error(kStreamReadError);
-  } else {
-    outcome.verdict = CheckX3fStructure(input, window);
+  const Cut cut = DecideCut(input, options.rule_only, options.whole_file);
+  if (cut.length == 0) {
+    outcome.verdict = CheckX3fStructure(input, outcome.source_size);
     return PendingRepair(std::move(outcome), std::nullopt);
   }
+  outcome.length = cut.length;
+  outcome.tail_from = cut.from;
   outcome.tail = outcome.length - kTailLength;
   outcome.bytes_cut = outcome.source_size - outcome.length;
   outcome.result = RepairResult::kWouldRepair;

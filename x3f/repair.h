@@ -9,13 +9,10 @@
 #include <string>
 
 #include "fileio/file_io.h"
+#include "x3f/cut_decision.h"
 #include "x3f/x3f_structure.h"
 
 namespace velkrane {
-
-/// Where the copy's end came from: the file's own directory, or the plain
-/// rule (8 bytes after the last "PROP").
-enum class TailSource { kStructure, kRule };
 
 struct RepairOptions {
   bool rule_only =
@@ -23,7 +20,8 @@ struct RepairOptions {
   bool dry_run =
       false;  // find and check, write nothing (no folder, no temporary)
   bool whole_file =
-      false;  // search the whole source, not its first kLoadLimit bytes
+      false;  // the rule searches the whole source, not its first kLoadLimit
+              // bytes (the directory is always searched for in all of it)
   /// Creates the target's folder, with its missing parents, once a copy is
   /// about to be written; never for a file without a tail or a dry run.
   bool make_folder = false;
@@ -42,7 +40,7 @@ struct RepairOutcome {
   std::int64_t bytes_cut = 0;  // source_size - length; 0 for kTailNotFound
   TailSource tail_from = TailSource::kRule;
   /// Of the copy as written (dry run: of those first `length` source bytes);
-  /// for kTailNotFound, of the bytes searched, which says why there is no end.
+  /// for kTailNotFound, of the whole source, which says why it has no end.
   X3fVerdict verdict;
 };
 

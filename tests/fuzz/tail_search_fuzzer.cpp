@@ -1,13 +1,13 @@
 // libFuzzer target: the production search, in memory and read from a file in
-// blocks of a fuzzed size, must agree with the plain rule (every position
-// from n-4 down to 7) on every input.
+// blocks of a fuzzed size up to a window of a fuzzed size, must agree with the
+// plain rule (every position from n-4 down to 7) on every input.
 
 #include <cstdint>
 #include <cstdlib>
 
 #include "fileio/file_io.h"
 #include "tests/fuzz/scratch_file.h"
-#include "x3f/tail_repair.h"
+#include "x3f/end_search.h"
 
 namespace {
 
@@ -28,12 +28,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
   const std::size_t block = 1 + ((input[0] | (input[1] << 8)) % 4096);
   const std::uint8_t* data = input + 2;
   const std::size_t n = size - 2;
-  const std::int64_t want = ReferenceTail(data, n);
+  // The block size leaves the top 4 bits free: they shrink the window.
+  const std::size_t window = n - n * (input[1] >> 4) / 16;
 
-  if (velkrane::FindLastSignature(data, n, 7) != want) std::abort();
+  if (velkrane::FindLastSignature(data, n, 7) != ReferenceTail(data, n)) std::abort();
 
   const velkrane::InputFile source(velkrane::fuzz::ScratchFileWith(data, n));
-  if (velkrane::FindTailInFile(source, static_cast<std::int64_t>(n), block) != want) {
+  if (velkrane::FindTailInFile(source, static_cast<std::int64_t>(window), block) !=
+      ReferenceTail(data, window)) {
     std::abort();
   }
   return 0;

@@ -1,7 +1,8 @@
 // libFuzzer target: the structure check never reads at or past the length it
 // checks and gives the same verdict from memory and from a file; the one-pass
 // scan for the structural end and the rule's tail, read from a file in blocks
-// of a fuzzed size, agrees with the definition tried at every position.
+// of a fuzzed size with a rule's window of a fuzzed size, agrees with the
+// definition tried at every position.
 
 #include <cstdint>
 #include <cstdlib>
@@ -9,7 +10,7 @@
 #include "fileio/file_io.h"
 #include "tests/fuzz/scratch_file.h"
 #include "tests/x3f_sample.h"
-#include "x3f/tail_repair.h"
+#include "x3f/end_search.h"
 #include "x3f/x3f_structure.h"
 
 namespace {
@@ -39,6 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
   const std::size_t block = 1 + ((input[0] | (input[1] << 8)) % 4096);
   const Bytes bytes(input + 2, input + size);
   const auto n = static_cast<std::int64_t>(bytes.size());
+  // The block size leaves the top 4 bits free: they shrink the rule's window,
+  // so that small inputs cross its edge too.
+  const std::int64_t window = n - n * (input[1] >> 4) / 16;
 
   const velkrane::InputFile source(velkrane::fuzz::ScratchFileWith(bytes.data(), bytes.size()));
 
@@ -49,8 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
           verdict.sections.size() == from_file.sections.size());
   Require(verdict.complete == (verdict.problem == velkrane::X3fProblem::kNone));
 
-  const velkrane::X3fEnds want = velkrane::testing::ReferenceEnds(bytes);
-  const velkrane::X3fEnds got = velkrane::FindX3fEndsInFile(source, n, block);
+  const velkrane::X3fEnds want = velkrane::testing::ReferenceEnds(bytes, window);
+  const velkrane::X3fEnds got = velkrane::FindX3fEndsInFile(source, window, block);
   Require(got.end == want.end && got.rule_tail == want.rule_tail);
   if (got.end != velkrane::kNoTail) Require(CheckInMemory(bytes, got.end).complete);
   return 0;

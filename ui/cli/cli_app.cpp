@@ -265,7 +265,9 @@ int RunCommandLine(const std::vector<std::string>& args) {
   app.add_flag("--rule-only", command.rule_only,
                "Cut 8 bytes after the last \"PROP\", ignoring the file's directory");
   app.add_flag("--whole-file", command.whole_file,
-               "Search the whole file, not only its first 30,000,000 bytes");
+               "Let the plain rule search the whole file, not only its first "
+               "30,000,000 bytes (the directory is always searched for in the "
+               "whole file)");
   app.add_flag("--json", command.json, "One JSON object per file, then a summary");
   app.add_flag("-q,--quiet", command.quiet, "Show only failures and the summary");
   app.add_option("PATH", command.paths, "X3F files, or folders to search")
