@@ -107,12 +107,14 @@ void InputFile::ReadAt(std::int64_t offset, void* data,
   ReadExactly(file_, offset, data, size);
 }
 
-bool InputFile::IsSameFileAs(const std::string& path) const {
+void InputFile::RefuseAsTarget(const std::string& path) const {
   const FileHandle other = platform::OpenToIdentify(path);
-  if (!other.Valid()) return false;
+  if (!other.Valid()) return;
   const std::optional<FileIdentity> mine = platform::IdentityOfOpen(file_);
   const std::optional<FileIdentity> theirs = platform::IdentityOfOpen(other);
-  return mine && theirs && *mine == *theirs;
+  if (mine && theirs && *mine == *theirs) {
+    ThrowFailure(platform::kCannotWrite, path, "it is the source file itself");
+  }
 }
 
 OutputFile::OutputFile(const std::string& target) : target_(target) {

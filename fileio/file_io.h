@@ -97,9 +97,11 @@ class InputFile {
   /// "Stream read error".
   void ReadAt(std::int64_t offset, void* data, std::size_t size) const;
 
-  /// True when `path` names this very file (a hard link, or a path through a
-  /// symlinked folder). A path that does not exist is not the same file.
-  bool IsSameFileAs(const std::string& path) const;
+  /// Throws "Cannot write PATH: it is the source file itself" when `path`
+  /// names this very file (a hard link, or a path through a symlinked
+  /// folder), so that a copy never replaces its own source. A path that does
+  /// not exist is not the same file.
+  void RefuseAsTarget(const std::string& path) const;
 
  private:
   friend class OutputFile;  // copies from the handle in the kernel

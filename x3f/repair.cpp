@@ -33,9 +33,7 @@ PendingRepair Prepare(const std::string& source, const std::string& target,
     outcome.verdict = CheckX3fStructure(input, outcome.length);
     return PendingRepair(std::move(outcome), std::nullopt);
   }
-  if (input.IsSameFileAs(target)) {
-    throw Error("Cannot write " + target + ": it is the source file itself");
-  }
+  input.RefuseAsTarget(target);
 
   if (options.after_search) options.after_search();
   if (options.make_folder) {
