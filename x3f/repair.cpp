@@ -1,6 +1,7 @@
 #include "x3f/repair.h"
 
 #include <algorithm>
+#include <atomic>
 #include <new>
 
 #include "fileio/error.h"
@@ -11,6 +12,8 @@
 namespace velkrane {
 
 namespace {
+
+std::atomic<void (*)(const std::string&)> before_copy{nullptr};
 
 bool StartsLikeX3f(const InputFile& input, std::int64_t window) {
   unsigned char header[4];
@@ -73,6 +76,7 @@ PendingRepair Prepare(const std::string& source, const std::string& target,
     }
   }
   OutputFile output(target);
+  if (const auto hook = before_copy.load()) hook(source);
   output.CopyFrom(input, outcome.length);
   if (output.Size() != outcome.length) throw Error(kStreamWriteError);
   // The source may have changed since the search; never commit a copy that
@@ -117,6 +121,10 @@ RepairOutcome RepairFile(const std::string& source, const std::string& target,
   PendingRepair pending = PrepareRepair(source, target, options);
   pending.Commit();
   return pending.Outcome();
+}
+
+void SetBeforeCopyForTesting(void (*hook)(const std::string& source)) {
+  before_copy.store(hook);
 }
 
 }  // namespace velkrane
