@@ -69,6 +69,11 @@ TEST(BatchRun, TextsInOrder) {
   };
   EXPECT_EQ(want, window.shown);
   EXPECT_EQ(8, window.message_rounds);
+  // The blank entries are no files: no report for them.
+  EXPECT_EQ((std::vector<std::string>{
+                "starting 6", "done 0", "done 2", "done 3", "done 4",
+                "all done after status: Ready.", "ended"}),
+            window.events);
   EXPECT_EQ(108u, ReadFile(out + "good.X3F").size());
   EXPECT_EQ(38u, ReadFile(out + "after.X3F").size());
   EXPECT_FALSE(Exists(out + "plain.X3F"));
@@ -170,6 +175,9 @@ TEST(BatchRun, ListChangedWhileMessagesAreProcessed) {
     EXPECT_STREQ("List index out of bounds (1)", e.what());
   }
   EXPECT_EQ("status: a.X3F:" + kSaved + "a.X3F", cleared.shown.back());
+  EXPECT_EQ((std::vector<std::string>{"starting 3", "done 0", "ended"}),
+            cleared.events)
+      << "a run ended by an error still ends";
   EXPECT_TRUE(Exists(dir.File("PostProcessed") + Sep() + "a.X3F"));
 
   // Replaced by a list as long: the run goes on with the new entries.
