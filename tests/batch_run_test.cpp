@@ -193,6 +193,31 @@ TEST(BatchRun, ListChangedWhileMessagesAreProcessed) {
   EXPECT_EQ("status: Ready.", replaced.shown[6]);
 }
 
+// A copy of the run replaced by another run (a Decode nested in it) leaves
+// its identity free, and the disk may give it to the next new file: here a
+// hard link to the old copy, at the next file's target, stands for that. The
+// next file is still saved, not refused as if its target were that copy.
+TEST(BatchRun, AReplacedCopyNoLongerHoldsItsIdentity) {
+  ScopedTempDir dir;
+  const std::string a = dir.File("a.X3F"), b = dir.File("b.X3F");
+  WriteSource(a, 40, 80);
+  const Bytes b_bytes = WriteSource(b, 50, 90, 2);
+  const std::string out = dir.File("PostProcessed") + Sep();
+  FakeWindow window;
+  window.entries = {a, b};
+  window.on_messages = [&](FakeWindow& w) {
+    if (w.message_rounds != 2) return;
+    testing::fs::create_hard_link(testing::PathOf(out + "a.X3F"),
+                                  testing::PathOf(out + "b.X3F"));
+    WriteFile(out + "new.X3F", Filler(20));
+    testing::fs::rename(testing::PathOf(out + "new.X3F"),
+                        testing::PathOf(out + "a.X3F"));
+  };
+  RunBatch(window);
+  EXPECT_EQ("status: b.X3F:" + kSaved + "b.X3F", window.shown[3]);
+  EXPECT_EQ(Head(b_bytes, 58), ReadFile(out + "b.X3F"));
+}
+
 TEST(BatchRun, NestedDecodeFinishesFirst) {
   ScopedTempDir dir;
   const std::string a = dir.File("a.X3F"), b = dir.File("b.X3F");
