@@ -108,7 +108,8 @@ run-windows: windows
 	JOBS=$(JOBS) tools/run-windows $(BUILD)
 
 # Screenshots of both windows for the README (under Xvfb): the Linux window
-# also with names in several scripts, the Windows one also at 150 %.
+# also with names in several scripts, the Windows one also at 150 %, and each
+# after a run over tools/sample-card's files.
 SCRIPT_NAMES := "/home/ana/写真/写真0003.X3F" "/home/ana/写真/🌅 日の出 0004.X3F" \
   "/home/ana/Photos/⛵ Åre 0005.X3F" "/home/ana/Фото/Снимок 0006.X3F" \
   "/home/ana/사진/사진 0007.X3F" "/home/ana/Photos/IMG_0008.X3F"
@@ -118,6 +119,9 @@ screenshots: app windows
 	tools/screenshot-linux $(NATIVE) docs/velkrane-linux-scripts.png $(SCRIPT_NAMES)
 	tools/screenshot-windows $(BUILD) docs/velkrane-windows.png
 	tools/screenshot-windows $(BUILD) docs/velkrane-windows-150.png 144
+	tools/screenshot-linux $(NATIVE) docs/velkrane-linux-run.png --run
+	tools/screenshot-windows $(BUILD) docs/velkrane-windows-run.png 96 --run
+	tools/screenshot-windows $(BUILD) docs/velkrane-windows-run-150.png 144 --run
 
 # Benchmarks in a Release tree of their own; a table here, JSON to build/bench.json;
 # then what cutting at the directory costs over the plain rule.

@@ -128,6 +128,7 @@ void Run::Go() {
     window_.ProcessMessages();
   }
   window_.SetStatusText(kReady);
+  window_.AllFilesDone();
   window_.ShowMessage(SummaryText(last_folder));
 }
 

@@ -31,6 +31,9 @@ class BatchWindow {
   /// The entry at `index` is done, as `report` says; right after its status
   /// text.
   virtual void FileDone(int /*index*/, const FileReport& /*report*/) {}
+  /// Every entry was gone through: right after the "Ready." status text and
+  /// before the summary box.
+  virtual void AllFilesDone() {}
   /// The run is over, whether it ended normally or by an error.
   virtual void RunEnded() {}
 };

@@ -50,8 +50,15 @@ void RunTargets::CheckOnDisk(const std::string& target,
   if (!copy) return;
   const auto earlier = written_.find(*copy);
   if (earlier == written_.end()) return;
+  // A copy that another run (a Decode nested in this one) has replaced since
+  // leaves its identity free, and the disk may give it to a new file: only a
+  // copy still under the name it was written to counts.
+  if (earlier->second.target != target &&
+      !(IdentityIfAny(earlier->second.target) == copy)) {
+    return;
+  }
   // The same source under another spelling may replace its own copy.
-  if (!(IdentityIfAny(source) == earlier->second)) {
+  if (!(IdentityIfAny(source) == earlier->second.source)) {
     throw Error(TargetTakenError(target));
   }
 }
@@ -60,7 +67,7 @@ void RunTargets::Record(const std::string& target, const std::string& source) {
   const auto copy = IdentityIfAny(target);
   const auto from = IdentityIfAny(source);
   const std::lock_guard<std::mutex> lock(mutex_);
-  if (copy && from) written_[*copy] = *from;
+  if (copy && from) written_[*copy] = Written{*from, target};
 }
 
 FileStep::FileStep(const std::string& source, const std::string& target,

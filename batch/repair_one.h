@@ -47,8 +47,12 @@ class RunTargets {
  private:
   // One file's claim may run while the file before it is committed.
   mutable std::mutex mutex_;
-  std::map<std::string, std::string> names_;      // target -> source
-  std::map<FileIdentity, FileIdentity> written_;  // copy -> source
+  struct Written {
+    FileIdentity source;
+    std::string target;
+  };
+  std::map<std::string, std::string> names_;  // target -> source
+  std::map<FileIdentity, Written> written_;   // copy -> where from, where to
 };
 
 /// RepairOne in two halves, so that a run can make one file's copy while the

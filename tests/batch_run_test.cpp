@@ -67,6 +67,11 @@ TEST(BatchRun, TextsInOrder) {
   };
   EXPECT_EQ(want, window.shown);
   EXPECT_EQ(8, window.message_rounds);
+  // The blank entries are no files: no report for them.
+  EXPECT_EQ((std::vector<std::string>{
+                "starting 6", "done 0", "done 2", "done 3", "done 4",
+                "all done after status: Ready.", "ended"}),
+            window.events);
   EXPECT_EQ(108u, ReadFile(out + "good.X3F").size());
   EXPECT_EQ(38u, ReadFile(out + "after.X3F").size());
   EXPECT_FALSE(Exists(out + "plain.X3F"));
@@ -168,6 +173,9 @@ TEST(BatchRun, ListChangedWhileMessagesAreProcessed) {
     EXPECT_STREQ("List index out of bounds (1)", e.what());
   }
   EXPECT_EQ("status: a.X3F:" + kSaved + "a.X3F", cleared.shown.back());
+  EXPECT_EQ((std::vector<std::string>{"starting 3", "done 0", "ended"}),
+            cleared.events)
+      << "a run ended by an error still ends";
   EXPECT_TRUE(Exists(dir.File("PostProcessed") + Sep() + "a.X3F"));
 
   // Replaced by a list as long: the run goes on with the new entries.
@@ -181,6 +189,31 @@ TEST(BatchRun, ListChangedWhileMessagesAreProcessed) {
   EXPECT_EQ("status: Processing file c.X3F...", replaced.shown[2]);
   EXPECT_EQ("status: Processing file b.X3F...", replaced.shown[4]);
   EXPECT_EQ("status: Ready.", replaced.shown[6]);
+}
+
+// A copy of the run replaced by another run (a Decode nested in it) leaves
+// its identity free, and the disk may give it to the next new file: here a
+// hard link to the old copy, at the next file's target, stands for that. The
+// next file is still saved, not refused as if its target were that copy.
+TEST(BatchRun, AReplacedCopyNoLongerHoldsItsIdentity) {
+  ScopedTempDir dir;
+  const std::string a = dir.File("a.X3F"), b = dir.File("b.X3F");
+  WriteSource(a, 40, 80);
+  const Bytes b_bytes = WriteSource(b, 50, 90, 2);
+  const std::string out = dir.File("PostProcessed") + Sep();
+  FakeWindow window;
+  window.entries = {a, b};
+  window.on_messages = [&](FakeWindow& w) {
+    if (w.message_rounds != 2) return;
+    testing::fs::create_hard_link(testing::PathOf(out + "a.X3F"),
+                                  testing::PathOf(out + "b.X3F"));
+    WriteFile(out + "new.X3F", Filler(20));
+    testing::fs::rename(testing::PathOf(out + "new.X3F"),
+                        testing::PathOf(out + "a.X3F"));
+  };
+  RunBatch(window);
+  EXPECT_EQ("status: b.X3F:" + kSaved + "b.X3F", window.shown[3]);
+  EXPECT_EQ(Head(b_bytes, 58), ReadFile(out + "b.X3F"));
 }
 
 TEST(BatchRun, NestedDecodeFinishesFirst) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <FL/Fl.H>
+#include <FL/Fl_Tooltip.H>
 #include <gtest/gtest.h>
 
 #include "batch/batch_run.h"
@@ -19,7 +20,9 @@
 #include "fileio/error.h"
 #include "fileio/path_parts.h"
 #include "tests/fltk_window_test_util.h"
+#include "tests/held_copy.h"
 #include "tests/test_util.h"
+#include "tests/x3f_sample.h"
 #include "ui/fltk/MainUnit.h"
 #include "ui/shared/main_form_layout.h"
 #include "ui/shared/main_form_texts.h"
@@ -127,6 +130,43 @@ class MainFormTest : public ::testing::Test {
     Fl::e_length = static_cast<int>(uri_list.size());
     target->handle(FL_PASTE);
     return true;
+  }
+
+  /// The square cell at the left edge of list row `row`, where its mark
+  /// goes.
+  testing::Pixels MarkCell(int row) {
+    return testing::ReadPixels(&form_, RowsLeft(), RowTop(row),
+                               kMarkColumnWidth, kListItemHeight);
+  }
+  // Where the rows start: inside the list's frame, which is a down box
+  // when it has none of its own.
+  Fl_Boxtype ListFrame() const {
+    return form_.LBMain->box() ? form_.LBMain->box() : FL_DOWN_BOX;
+  }
+  int RowsLeft() const { return kLBMain.left + Fl::box_dx(ListFrame()); }
+  int RowTop(int row) const {
+    return kLBMain.top + Fl::box_dy(ListFrame()) + row * kListItemHeight;
+  }
+  testing::Pixels ListPixels() {
+    Fl::check();
+    return testing::ReadPixels(&form_, kLBMain.left, kLBMain.top, kLBMain.width,
+                               kLBMain.height);
+  }
+
+  /// The pointer moved over list row `row`: the tooltip then shown, or ""
+  /// for none.
+  std::string TooltipAt(int row) {
+    Fl::e_x = RowsLeft() + 120;
+    Fl::e_y = RowTop(row) + kListItemHeight / 2;
+    Fl::e_x_root = form_.x() + Fl::e_x;
+    Fl::e_y_root = form_.y() + Fl::e_y;
+    Fl::e_state = 0;
+    Fl::handle(FL_MOVE, &form_);
+    for (int i = 0; i < 3; ++i) Fl::check();
+    for (Fl_Window* w = Fl::first_window(); w; w = Fl::next_window(w)) {
+      if (w->tooltip_window() && w->label()) return w->label();
+    }
+    return "";
   }
 
   std::vector<std::string> Entries() const {
@@ -401,6 +441,100 @@ TEST_F(MainFormTest, ListChangedDuringRun) {
     EXPECT_EQ(c.want_messages, dialogs_.messages.size()) << c.name;
     EXPECT_TRUE(testing::Exists(dir.File("PostProcessed/a.X3F"))) << c.name;
   }
+}
+
+// A repaired file, one without a tail and a missing one: each row shows its
+// mark and, under the pointer, the status text its file got (and a written
+// copy's verdict). A list cleared and selected again shows none of it.
+TEST_F(MainFormTest, RowsShowWhatBecameOfTheirFiles) {
+  ScopedTempDir dir;
+  WriteFile(
+      dir.File("a.X3F"),
+      testing::Joined(testing::MakeX3f(testing::kIma2Last).bytes, Filler(30)));
+  WriteFile(dir.File("b.X3F"), Filler(50, 2));
+  const std::vector<std::string> files = {dir.File("a.X3F"), dir.File("b.X3F"),
+                                          dir.File("c.X3F")};
+  Select(files);
+  const testing::Pixels before = ListPixels();
+  const auto statuses = Decode();
+  ASSERT_EQ(7u, statuses.size());
+
+  const float delay = Fl_Tooltip::delay(), hover = Fl_Tooltip::hoverdelay();
+  Fl_Tooltip::delay(0);
+  Fl_Tooltip::hoverdelay(0);
+  const struct {
+    OutcomeMark mark;
+    std::string tip;
+  } rows[] = {
+      {OutcomeMark::kWritten, statuses[1] + "\ncomplete X3F"},
+      {OutcomeMark::kNoTailFound, statuses[3]},
+      {OutcomeMark::kFailed, statuses[5]},
+  };
+  Fl::check();
+  for (int row = 0; row < 3; ++row) {
+    EXPECT_EQ(rows[row].mark, testing::MarkIn(MarkCell(row))) << row;
+    EXPECT_EQ(rows[row].tip, TooltipAt(row)) << row;
+  }
+  EXPECT_EQ(files, Entries()) << "the rows' texts stay";
+  EXPECT_EQ("", TooltipAt(5)) << "below the rows";
+
+  form_.Button3->do_callback();
+  Select(files);
+  EXPECT_TRUE(before.rgb == ListPixels().rgb) << "no stale marks";
+  EXPECT_EQ("", TooltipAt(0));
+  Fl_Tooltip::delay(delay);
+  Fl_Tooltip::hoverdelay(hover);
+}
+
+// While a copy is held on its thread, a message posted to the window is
+// handled and the status panel repaints; a close then does what a close
+// during a run does.
+TEST_F(MainFormTest, AwakeWhileAFileIsCopied) {
+  ScopedTempDir dir;
+  WriteSource(dir.File("a.X3F"), 20, 40, 4);
+  WriteSource(dir.File("b.X3F"), 24, 50, 5);
+  Select(std::vector<std::string>{dir.File("a.X3F"), dir.File("b.X3F")});
+
+  struct Probe {
+    TMainForm* form;
+    TextBox* panel;
+    testing::HeldCopy* held;
+    bool posted, repainted;
+    std::string status;
+  } probe{&form_, form_.SBar->Panel(kStatusPanel), nullptr, false, false, ""};
+  // Fl::awake posts to the event loop only once FLTK's lock exists.
+  Fl::lock();
+  testing::HeldCopy held("a.X3F", [&probe] {
+    Fl::awake(
+        [](void* data) {
+          auto* p = static_cast<Probe*>(data);
+          p->posted = true;
+          p->status = p->panel->Text();
+          p->panel->redraw();
+        },
+        &probe);
+  });
+  probe.held = &held;
+  const auto repainted = [](void* data) {
+    auto* p = static_cast<Probe*>(data);
+    if (!p->posted || p->repainted || p->panel->damage()) return;
+    p->repainted = true;
+    Fl::handle(FL_CLOSE, p->form);
+    p->held->Release();
+  };
+  Fl::add_check(repainted, &probe);
+  const auto statuses = Decode();
+  Fl::remove_check(repainted, &probe);
+
+  EXPECT_TRUE(held.ReleasedByTheTest()) << "the window did not answer";
+  EXPECT_TRUE(probe.posted);
+  EXPECT_EQ(Processing("a.X3F"), probe.status) << "during a.X3F's copy";
+  EXPECT_TRUE(probe.repainted);
+  ASSERT_FALSE(statuses.empty());
+  EXPECT_EQ("Ready.", statuses.back()) << "the run went on to its end";
+  EXPECT_TRUE(testing::Exists(dir.File("PostProcessed/b.X3F")));
+  EXPECT_TRUE(dialogs_.messages.empty()) << "no summary after a close";
+  EXPECT_FALSE(form_.shown()) << "the window goes once the run is over";
 }
 
 TEST_F(MainFormTest, ClosingDuringRunFinishesItWithoutSummary) {

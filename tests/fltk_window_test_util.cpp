@@ -1,6 +1,9 @@
 #include "tests/fltk_window_test_util.h"
 
+#include <memory>
+
 #include <FL/Fl_Window.H>
+#include <FL/fl_draw.H>
 #include <FL/x.H>
 #include <X11/Xutil.h>
 
@@ -20,6 +23,17 @@ WmSizeHints ReadWmSizeHints(Fl_Window* window) {
   result.max_width = hints.max_width;
   result.max_height = hints.max_height;
   return result;
+}
+
+Pixels ReadPixels(Fl_Window* window, int x, int y, int width, int height) {
+  window->make_current();
+  const std::unique_ptr<uchar[]> rgb(
+      fl_read_image(nullptr, x, y, width, height));
+  Pixels pixels;
+  pixels.width = width;
+  pixels.height = height;
+  pixels.rgb.assign(rgb.get(), rgb.get() + width * height * 3);
+  return pixels;
 }
 
 }  // namespace velkrane::testing

@@ -8,6 +8,8 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 
+#include "tests/mark_pixels.h"
+
 namespace velkrane::testing {
 
 /// Delivers a key press to `window` the way the event loop does.
@@ -28,6 +30,10 @@ struct WmSizeHints {
 /// reads. Defined in the .cpp because the X11 headers define macros (Status,
 /// None) that clash with ordinary names.
 WmSizeHints ReadWmSizeHints(Fl_Window* window);
+
+/// What the screen shows of `width` x `height` pixels at `x`, `y` in
+/// `window`.
+Pixels ReadPixels(Fl_Window* window, int x, int y, int width, int height);
 
 /// Runs the event loop until `window` is mapped.
 inline void WaitUntilMapped(Fl_Window* window) {

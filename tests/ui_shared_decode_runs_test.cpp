@@ -10,6 +10,7 @@
 #include "fileio/file_io.h"
 #include "recording_window.h"
 #include "test_util.h"
+#include "x3f_sample.h"
 
 namespace velkrane {
 namespace {
@@ -37,6 +38,20 @@ struct Form {
     }
   }
   void AskToClose() { EXPECT_FALSE(runs.AskToClose()) << "closed mid-run"; }
+  /// The list replaced, as Select, Clear and a drop do it.
+  void ReplaceList(std::vector<std::string> entries) {
+    window.entries = std::move(entries);
+    runs.ListChanged();
+  }
+  /// Each row's tip, or "-" for a row without an outcome.
+  Texts Tips(int rows) const {
+    Texts tips;
+    for (int row = 0; row < rows; ++row) {
+      const RowOutcome* outcome = runs.Outcome(row);
+      tips.push_back(outcome ? outcome->tip : "-");
+    }
+    return tips;
+  }
 };
 
 TEST(DecodeRuns, CloseDuringARunWaitsForTheOutermostRun) {
@@ -102,6 +117,92 @@ TEST(DecodeRuns, CloseDuringARunWaitsForTheOutermostRun) {
     EXPECT_EQ(c.want, form.window.shown) << c.what;
     EXPECT_TRUE(form.runs.AskToClose()) << c.what << ": closes after the run";
     EXPECT_EQ(c.last_copied, testing::Exists(out + "c.X3F")) << c.what;
+  }
+}
+
+// A press that comes while the window waits for a file's work runs at the
+// next ProcessMessages, after that file's result: here a second Decode,
+// which would otherwise start between a.X3F's two texts.
+TEST(DecodeRuns, InputDuringAFileWaitsForTheFilesEnd) {
+  testing::ScopedTempDir dir;
+  std::vector<std::string> files;
+  for (const char* name : {"a.X3F", "b.X3F"}) {
+    testing::WriteSource(dir.File(name), 30, 60);
+    files.push_back(dir.File(name));
+  }
+  Form form;
+  form.window.entries = files;
+  form.window.on_wait = [&](RecordingWindow& w) {
+    if (w.wait_rounds == 1) form.runs.Input([&] { form.PressDecode(); });
+  };
+  form.PressDecode();
+
+  const std::string out = dir.File("PostProcessed") + kPathSeparator;
+  const auto saved = [](const char* name) {
+    return std::string("status: ") + name + ":" + kTailFoundPrefix + name;
+  };
+  const Texts run = {"status: " + ProcessingText("b.X3F"), saved("b.X3F"),
+                     "status: Ready.", "box: " + SummaryText(out)};
+  Texts want = {"status: " + ProcessingText("a.X3F"), saved("a.X3F"),
+                "status: " + ProcessingText("a.X3F"), saved("a.X3F")};
+  want.insert(want.end(), run.begin(), run.end());
+  want.insert(want.end(), run.begin(), run.end());
+  EXPECT_EQ(want, form.window.shown);
+
+  // Nothing left held: a press after the run runs at once.
+  form.window.entries.clear();
+  form.runs.Input([&] { form.PressDecode(); });
+  EXPECT_EQ("box: " + std::string(kNoFilesSelected), form.window.shown.back());
+}
+
+// A repaired file, one without a tail and a missing one: each row's tip is
+// the status text the file got, and a written copy's verdict. The outcomes
+// belong to the list the entries were read from and to the latest run.
+TEST(DecodeRuns, EachRowKeepsItsOutcome) {
+  testing::ScopedTempDir dir;
+  const std::string a = dir.File("a.X3F"), b = dir.File("b.X3F"),
+                    c = dir.File("c.X3F");
+  testing::WriteFile(a,
+                     testing::Joined(testing::MakeX3f(testing::kIma2Last).bytes,
+                                     testing::Filler(30)));
+  testing::WriteFile(b, testing::Filler(50, 2));
+  const auto status = [](const std::string& shown) {
+    return shown.substr(std::string("status: ").size());
+  };
+
+  Form form;
+  form.ReplaceList({a, b, c});
+  form.PressDecode();
+  ASSERT_EQ(8u, form.window.shown.size());
+  const Texts first = form.Tips(3);
+  EXPECT_EQ((Texts{status(form.window.shown[1]) + "\ncomplete X3F",
+                   status(form.window.shown[3]), status(form.window.shown[5])}),
+            first);
+
+  const struct {
+    const char* what;
+    std::function<void(Form&)> on_messages;
+    Texts want_tips;
+  } cases[] = {
+      {"Decode again starts afresh",
+       [](Form& f) {
+         if (f.window.message_rounds == 1) {
+           EXPECT_EQ((Texts{"-", "-", "-"}), f.Tips(3));
+         }
+       },
+       first},
+      {"a list replaced during a file: its report lands on no row",
+       [&](Form& f) {
+         if (f.window.message_rounds == 1) f.ReplaceList({c, b, a});
+       },
+       {"-", first[1], first[0]}},
+  };
+  for (const auto& run : cases) {
+    form.ReplaceList({a, b, c});
+    form.window.message_rounds = 0;
+    form.window.on_messages = [&](RecordingWindow&) { run.on_messages(form); };
+    form.PressDecode();
+    EXPECT_EQ(run.want_tips, form.Tips(3)) << run.what;
   }
 }
 

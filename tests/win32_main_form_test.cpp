@@ -22,8 +22,10 @@
 #include "batch/repair_one.h"
 #include "batch/run_texts.h"
 #include "fileio/error.h"
+#include "tests/held_copy.h"
 #include "tests/test_util.h"
 #include "tests/win32_test_util.h"
+#include "tests/x3f_sample.h"
 #include "ui/shared/main_form_layout.h"
 #include "ui/shared/main_form_texts.h"
 #include "ui/win32/MainUnit.h"
@@ -66,6 +68,23 @@ HDROP MakeDrop(const Paths& paths) {
   return static_cast<HDROP>(memory);
 }
 
+/// A taskbar button that records what it is asked, in order.
+class RecordingTaskbar : public TaskbarButton {
+ public:
+  explicit RecordingTaskbar(std::vector<std::string>& calls) : calls_(calls) {}
+  void SetState(State state) override {
+    const char* const names[] = {"none", "normal", "error"};
+    calls_.push_back(std::string("state ") + names[static_cast<int>(state)]);
+  }
+  void SetProgress(int done, int total) override {
+    calls_.push_back("progress " + std::to_string(done) + "/" +
+                     std::to_string(total));
+  }
+
+ private:
+  std::vector<std::string>& calls_;
+};
+
 /// The width of an icon's picture.
 int IconWidth(HICON icon) {
   ICONINFO info{};
@@ -82,7 +101,10 @@ class MainFormTest : public ::testing::Test {
   void SetUp() override {
     form_ = std::make_unique<TMainForm>(
         ::GetModuleHandleW(nullptr),
-        [this](HWND) -> std::optional<Paths> { return selection_; });
+        [this](HWND) -> std::optional<Paths> { return selection_; },
+        [this](HWND) -> std::unique_ptr<TaskbarButton> {
+          return std::make_unique<RecordingTaskbar>(taskbar_calls_);
+        });
     hwnd_ = form_->Handle();
     ::ShowWindow(hwnd_, SW_SHOW);
     ::SetForegroundWindow(hwnd_);
@@ -124,9 +146,55 @@ class MainFormTest : public ::testing::Test {
                    reinterpret_cast<LPARAM>(&suggested));
   }
 
+  /// Repaints `control` now, as it shows on the screen.
+  static void Paint(HWND control) {
+    ::RedrawWindow(control, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  }
+  /// The list's client area as the screen shows it.
+  testing::Pixels ListPixels() const {
+    const HWND list = Control(kLBMainId);
+    Paint(list);
+    RECT client;
+    ::GetClientRect(list, &client);
+    return testing::ReadPixels(list, client);
+  }
+  /// The square cell at the left edge of list row `row`.
+  testing::Pixels MarkCell(int row) const {
+    const HWND list = Control(kLBMainId);
+    RECT cell;
+    ::SendMessageW(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&cell));
+    cell.right = cell.left + ScaleForDpi(kMarkColumnWidth, form_->Dpi());
+    return testing::ReadPixels(list, cell);
+  }
+  /// The pointer moved over list row `row`: the text its tooltip then has.
+  std::string TooltipAt(int row) const {
+    const HWND list = Control(kLBMainId);
+    const auto height =
+        static_cast<int>(::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+    ::SendMessageW(list, WM_MOUSEMOVE, 0,
+                   MAKELPARAM(100, row * height + height / 2));
+    HWND tip = nullptr;
+    while ((tip = ::FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr)) &&
+           ::GetWindow(tip, GW_OWNER) != hwnd_) {
+    }
+    if (!tip) return "no tooltip window";
+    // Wine's and comctl32's limit for a tooltip's text.
+    std::wstring text(1024, L'\0');
+    TOOLINFOW tool = {};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = hwnd_;
+    tool.uId = reinterpret_cast<UINT_PTR>(list);
+    tool.lpszText = &text[0];
+    ::SendMessageW(tip, TTM_GETTEXTW, text.size(),
+                   reinterpret_cast<LPARAM>(&tool));
+    return Narrow(text.c_str());
+  }
+
   std::unique_ptr<TMainForm> form_;
   HWND hwnd_ = nullptr;
   std::optional<Paths> selection_;
+  std::vector<std::string> taskbar_calls_;
 };
 
 // A control's rectangle in its parent's client coordinates.
@@ -600,6 +668,210 @@ TEST_F(MainFormTest, CloseDuringARunFinishesSilentlyThenQuits) {
   EXPECT_EQ(0, exit_code);
   EXPECT_FALSE(::IsWindow(hwnd_));
   EXPECT_EQ(nullptr, form_->Handle());
+}
+
+// A repaired file, one without a tail and a missing one: each row shows its
+// mark, at this DPI's size, and its tooltip the status text its file got
+// (and a written copy's verdict). A list cleared and selected again shows
+// none of it.
+TEST_F(MainFormTest, RowsShowWhatBecameOfTheirFiles) {
+  ScopedTempDir dir;
+  const Paths files = {dir.File("a.X3F"), dir.File("b.X3F"), dir.File("c.X3F")};
+  testing::WriteFile(files[0],
+                     testing::Joined(testing::MakeX3f(testing::kIma2Last).bytes,
+                                     testing::Filler(30)));
+  testing::WriteFile(files[1], testing::Filler(50, 2));
+  Select(files);
+  const testing::Pixels before = ListPixels();
+  BoxWatcher watcher;
+  StatusRecorder status(Control(kSBarId), kStatusPanel);
+  Click(kButton1Id);
+  ASSERT_EQ(7u, status.texts.size());
+
+  const struct {
+    OutcomeMark mark;
+    std::string tip;
+  } rows[] = {
+      {OutcomeMark::kWritten, status.texts[1] + "\ncomplete X3F"},
+      {OutcomeMark::kNoTailFound, status.texts[3]},
+      {OutcomeMark::kFailed, status.texts[5]},
+  };
+  Paint(Control(kLBMainId));
+  const int dpi = form_->Dpi();
+  for (int row = 0; row < 3; ++row) {
+    const testing::Pixels cell = MarkCell(row);
+    EXPECT_EQ(rows[row].mark, testing::MarkIn(cell)) << row;
+    EXPECT_GE(testing::MarkWidth(cell, rows[row].mark), ScaleForDpi(7, dpi))
+        << "row " << row << " at " << dpi;
+    EXPECT_EQ(rows[row].tip, TooltipAt(row)) << row;
+  }
+  EXPECT_EQ(files, List()) << "the rows' texts stay";
+  EXPECT_EQ("", TooltipAt(5)) << "below the rows";
+
+  Click(kButton3Id);
+  Select(files);
+  EXPECT_TRUE(before.rgb == ListPixels().rgb) << "no stale marks";
+  EXPECT_EQ("", TooltipAt(0));
+}
+
+// Rows without an outcome, one of them selected, look as the system's own
+// list box draws them.
+TEST_F(MainFormTest, UnmarkedRowsLookAsThePlainListBox) {
+  const HWND list = Control(kLBMainId);
+  const Paths files = {"C:\\photos\\a.X3F", "C:\\photos\\b.X3F",
+                       "C:\\photos\\\xe5\x86\x99\xe7\x9c\x9f.X3F"};
+  Select(files);
+  RECT frame;
+  ::GetWindowRect(list, &frame);
+  const int row_height =
+      static_cast<int>(::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+  // Above the window, so that neither covers the other.
+  const HWND plain = ::CreateWindowExW(
+      WS_EX_CLIENTEDGE | WS_EX_TOOLWINDOW, L"LISTBOX", L"",
+      WS_POPUP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 0, 0,
+      frame.right - frame.left, 5 * row_height + 8, hwnd_, nullptr,
+      ::GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(nullptr, plain);
+  ::SendMessageW(plain, WM_SETFONT, ::SendMessageW(list, WM_GETFONT, 0, 0), 0);
+  ::SendMessageW(plain, LB_SETITEMHEIGHT, 0, row_height);
+  for (const std::string& file : files) {
+    ::SendMessageW(plain, LB_ADDSTRING, 0,
+                   reinterpret_cast<LPARAM>(Widen(file).c_str()));
+  }
+  for (const HWND box : {list, plain}) ::SendMessageW(box, LB_SETCURSEL, 1, 0);
+  // Not activated: a list with the focus draws a focus rectangle.
+  ::ShowWindow(plain, SW_SHOWNOACTIVATE);
+  DrainQueue();
+  const RECT rows = {0, 0, frame.right - frame.left - 4, 3 * row_height};
+  Paint(list);
+  Paint(plain);
+  const testing::Pixels ours = testing::ReadPixels(list, rows);
+  const testing::Pixels system = testing::ReadPixels(plain, rows);
+  ::DestroyWindow(plain);
+  EXPECT_TRUE(ours.rgb == system.rgb);
+}
+
+// The taskbar button through the recording seam: files done of the list's
+// count, red from the first failure, cleared at "Ready." or by the error
+// that ends a run.
+TEST_F(MainFormTest, TaskbarShowsTheRunsProgress) {
+  const struct {
+    int press;  // a button pressed in the run's first pump, or 0
+    std::vector<std::string> want;
+  } cases[] = {
+      {0,
+       {"state normal", "progress 0/3", "progress 1/3", "progress 2/3",
+        "state error", "progress 3/3", "state none"}},
+      {kButton3Id,
+       {"state normal", "progress 0/3", "progress 1/3", "state none"}},
+  };
+  for (const auto& c : cases) {
+    Sources src;
+    Select(Paths{src.a, src.b, src.dir.File("missing.X3F")});
+    BoxWatcher watcher;
+    taskbar_calls_.clear();
+    if (c.press) PostClick(c.press);
+    Click(kButton1Id);
+    EXPECT_EQ(c.want, taskbar_calls_) << c.press;
+  }
+}
+
+// Without the taskbar's interface, as under a Wine that lacks it, and with
+// whatever this system has, a run goes on as ever.
+TEST(Taskbar, ARunNeedsNoButton) {
+  const TaskbarFunction taskbars[] = {
+      [](HWND) -> std::unique_ptr<TaskbarButton> { return nullptr; },
+      SystemTaskbarButton};
+  for (const TaskbarFunction& taskbar : taskbars) {
+    ScopedTempDir dir;
+    testing::WriteSource(dir.File("a.X3F"), 20, 40);
+    {
+      TMainForm form(::GetModuleHandleW(nullptr), RunOpenDialog, taskbar);
+      form.OpenPaths({dir.File("a.X3F")});
+      BoxWatcher watcher;
+      StatusRecorder status(::GetDlgItem(form.Handle(), kSBarId), kStatusPanel);
+      ::SendMessageW(::GetDlgItem(form.Handle(), kButton1Id), BM_CLICK, 0, 0);
+      EXPECT_EQ((Paths{Processing("a.X3F"), Saved("a.X3F"), "Ready."}),
+                status.texts);
+      EXPECT_EQ(1u, watcher.boxes.size());
+    }
+    // The window's end posted WM_QUIT, which would end the next box at once.
+    DrainQueue();
+  }
+}
+
+// While a copy is held on its thread, a message posted to the window is
+// handled and the status panel repaints; a close then does what a close
+// during a run does.
+constexpr UINT kProbeMessage = WM_APP + 7;
+
+struct Probe {
+  HWND bar;
+  testing::HeldCopy* held;
+  bool posted, repainted, close_handled;
+  std::string status;
+};
+
+LRESULT CALLBACK ProbeWindow(HWND hwnd, UINT message, WPARAM wparam,
+                             LPARAM lparam, UINT_PTR, DWORD_PTR data) {
+  auto* probe = reinterpret_cast<Probe*>(data);
+  if (message == kProbeMessage) {
+    probe->posted = true;
+    probe->status = StatusText(probe->bar, kStatusPanel);
+    ::InvalidateRect(probe->bar, nullptr, TRUE);
+    return 0;
+  }
+  const LRESULT result = ::DefSubclassProc(hwnd, message, wparam, lparam);
+  if (message == WM_CLOSE && probe->repainted && !probe->close_handled) {
+    probe->close_handled = true;
+    probe->held->Release();
+  }
+  return result;
+}
+
+LRESULT CALLBACK ProbeBar(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
+                          UINT_PTR, DWORD_PTR data) {
+  auto* probe = reinterpret_cast<Probe*>(data);
+  const LRESULT result = ::DefSubclassProc(hwnd, message, wparam, lparam);
+  if (message == WM_PAINT && probe->posted && !probe->repainted) {
+    probe->repainted = true;
+    ::PostMessageW(::GetParent(hwnd), WM_CLOSE, 0, 0);
+  }
+  return result;
+}
+
+TEST_F(MainFormTest, AwakeWhileAFileIsCopied) {
+  Sources src;
+  testing::WriteSource(src.b, 20, 40, 3);
+  Select(Paths{src.a, src.b});
+  Probe probe{Control(kSBarId), nullptr, false, false, false, ""};
+  const HWND hwnd = hwnd_;
+  testing::HeldCopy held("a.X3F",
+                         [hwnd] { ::PostMessageW(hwnd, kProbeMessage, 0, 0); });
+  probe.held = &held;
+  ::SetWindowSubclass(hwnd_, ProbeWindow, 1,
+                      reinterpret_cast<DWORD_PTR>(&probe));
+  ::SetWindowSubclass(probe.bar, ProbeBar, 1,
+                      reinterpret_cast<DWORD_PTR>(&probe));
+  BoxWatcher watcher;
+  StatusRecorder status(Control(kSBarId), kStatusPanel);
+  Click(kButton1Id);
+  ::RemoveWindowSubclass(probe.bar, ProbeBar, 1);
+  if (::IsWindow(hwnd_)) ::RemoveWindowSubclass(hwnd_, ProbeWindow, 1);
+
+  EXPECT_TRUE(held.ReleasedByTheTest()) << "the window did not answer";
+  EXPECT_TRUE(probe.posted);
+  EXPECT_EQ(Processing("a.X3F"), probe.status) << "during a.X3F's copy";
+  EXPECT_TRUE(probe.repainted);
+  EXPECT_TRUE(probe.close_handled);
+  EXPECT_TRUE(::IsWindow(hwnd_)) << "the window stays until the run ends";
+  ASSERT_FALSE(status.texts.empty());
+  EXPECT_EQ("Ready.", status.texts.back()) << "the run went on to its end";
+  EXPECT_TRUE(testing::Exists(src.out + "b.X3F"));
+  EXPECT_TRUE(watcher.boxes.empty()) << "no summary after a close";
+  int exit_code = -1;
+  EXPECT_TRUE(DrainQueue(&exit_code)) << "the program ends";
+  EXPECT_FALSE(::IsWindow(hwnd_));
 }
 
 TEST_F(MainFormTest, QuitPulledByThePumpIsPostedAgain) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fileio/win32_text.h"
+#include "tests/mark_pixels.h"
 
 namespace velkrane::testing {
 
@@ -201,6 +202,40 @@ inline std::vector<std::string> ListEntries(HWND list) {
     entries.push_back(Narrow(text));
   }
   return entries;
+}
+
+/// What the screen shows of `area` in `window`'s client pixels, RGB by
+/// rows.
+inline Pixels ReadPixels(HWND window, const RECT& area) {
+  Pixels pixels;
+  pixels.width = area.right - area.left;
+  pixels.height = area.bottom - area.top;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = pixels.width;
+  info.bmiHeader.biHeight = -pixels.height;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  const HDC screen = ::GetDC(window);
+  const HDC memory = ::CreateCompatibleDC(screen);
+  const HBITMAP bitmap =
+      ::CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  const HGDIOBJ old = ::SelectObject(memory, bitmap);
+  ::BitBlt(memory, 0, 0, pixels.width, pixels.height, screen, area.left,
+           area.top, SRCCOPY);
+  ::GdiFlush();
+  const auto* bgrx = static_cast<const unsigned char*>(bits);
+  for (int i = 0; i < pixels.width * pixels.height; ++i) {
+    pixels.rgb.insert(pixels.rgb.end(),
+                      {bgrx[4 * i + 2], bgrx[4 * i + 1], bgrx[4 * i]});
+  }
+  ::SelectObject(memory, old);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(memory);
+  ::ReleaseDC(window, screen);
+  return pixels;
 }
 
 /// Removes whatever is queued for this thread, WM_QUIT included, and says

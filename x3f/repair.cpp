@@ -1,5 +1,6 @@
 #include "x3f/repair.h"
 
+#include <atomic>
 #include <new>
 
 #include "fileio/error.h"
@@ -10,6 +11,8 @@
 namespace velkrane {
 
 namespace {
+
+std::atomic<void (*)(const std::string&)> before_copy{nullptr};
 
 PendingRepair Prepare(const std::string& source, const std::string& target,
                       const RepairOptions& options) {
@@ -44,6 +47,7 @@ PendingRepair Prepare(const std::string& source, const std::string& target,
     }
   }
   OutputFile output(target);
+  if (const auto hook = before_copy.load()) hook(source);
   output.CopyFrom(input, outcome.length);
   if (output.Size() != outcome.length) throw Error(kStreamWriteError);
   // The source may have changed since the search; never commit a copy that
@@ -88,6 +92,10 @@ RepairOutcome RepairFile(const std::string& source, const std::string& target,
   PendingRepair pending = PrepareRepair(source, target, options);
   pending.Commit();
   return pending.Outcome();
+}
+
+void SetBeforeCopyForTesting(void (*hook)(const std::string& source)) {
+  before_copy.store(hook);
 }
 
 }  // namespace velkrane

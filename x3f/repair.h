@@ -77,4 +77,9 @@ PendingRepair PrepareRepair(const std::string& source,
 RepairOutcome RepairFile(const std::string& source, const std::string& target,
                          const RepairOptions& options = {});
 
+/// Calls `hook` with the source's name on the thread that writes a copy,
+/// right before its first byte is written, so that a test can hold a copy
+/// for as long as it likes; nullptr removes it.
+void SetBeforeCopyForTesting(void (*hook)(const std::string& source));
+
 }  // namespace velkrane

@@ -1,14 +1,17 @@
 #include "ui/fltk/MainUnit.h"
 
 #include <exception>
+#include <utility>
 
 #include <FL/Fl.H>
+#include <FL/Fl_Tooltip.H>
 
 #include "batch/run_texts.h"
 #include "fileio/error.h"
 #include "fileio/path_parts.h"
 #include "ui/fltk/font_fallback.h"
 #include "ui/fltk/icons.h"
+#include "ui/fltk/outcome_mark.h"
 #include "ui/shared/main_form_layout.h"
 #include "ui/shared/main_form_texts.h"
 #include "ui/shared/opened_paths.h"
@@ -37,18 +40,82 @@ TextBox* HeaderLabel(int left, int top, const std::string& text) {
 FileListBox::FileListBox(int x, int y, int w, int h)
     : Fl_Hold_Browser(x, y, w, h) {}
 
+FileListBox::~FileListBox() {
+  // The tooltip must not outlive the text it points at.
+  HideTip();
+}
+
+void FileListBox::OutcomesChanged() {
+  HideTip();
+  redraw();
+}
+
+int FileListBox::handle(int event) {
+  switch (event) {
+    case FL_ENTER:
+    case FL_MOVE:
+      ShowTip();
+      break;
+    case FL_LEAVE:
+    case FL_PUSH:
+    case FL_MOUSEWHEEL:
+    case FL_KEYBOARD:
+      HideTip();
+      break;
+  }
+  return Fl_Hold_Browser::handle(event);
+}
+
 int FileListBox::item_height(void*) const { return kListItemHeight; }
 
 int FileListBox::incr_height() const { return kListItemHeight; }
 
 int FileListBox::item_width(void* item) const {
-  return BrowserRowWidth(*this, item_text(item));
+  const int width = BrowserRowWidth(*this, item_text(item));
+  return OutcomeOf(item) ? width + kMarkColumnWidth : width;
 }
 
 void FileListBox::item_draw(void* item, int x, int y, int w, int h) const {
+  if (const RowOutcome* outcome = OutcomeOf(item)) {
+    DrawOutcomeMark(outcome->mark, x, y, kMarkColumnWidth);
+    x += kMarkColumnWidth;
+    w -= kMarkColumnWidth;
+  }
   const bool selected = item_selected(item) != 0;
   if (!DrawBrowserRow(*this, item_text(item), selected, x, y, w, h)) {
     Fl_Hold_Browser::item_draw(item, x, y, w, h);
+  }
+}
+
+const RowOutcome* FileListBox::OutcomeOf(void* item) const {
+  if (!outcome_of_ || !item) return nullptr;
+  return outcome_of_(lineno(item) - 1);
+}
+
+void FileListBox::ShowTip() {
+  void* item = find_item(Fl::event_y());
+  const RowOutcome* outcome = OutcomeOf(item);
+  if (!outcome) {
+    HideTip();
+    return;
+  }
+  const int row = lineno(item) - 1;
+  if (row == tip_row_ && Fl_Tooltip::current() == this) return;
+  // Hidden before its text changes: the shown tooltip points at it.
+  HideTip();
+  tip_ = outcome->tip;
+  tip_row_ = row;
+  int left = 0, top = 0, width = 0, height = 0;
+  bbox(left, top, width, height);
+  const int row_top = top + row * kListItemHeight - position();
+  Fl_Tooltip::enter_area(this, left - x(), row_top - y(), width,
+                         kListItemHeight, tip_.c_str());
+}
+
+void FileListBox::HideTip() {
+  tip_row_ = -1;
+  if (Fl_Tooltip::current() == this) {
+    Fl_Tooltip::enter_area(this, 0, 0, 0, 0, nullptr);
   }
 }
 
@@ -97,6 +164,7 @@ TMainForm::TMainForm(MainFormDialogs& dialogs)
   for (Fl_Button* button : {Button1, Button2, Button3}) {
     button->callback(OnButton, this);
   }
+  LBMain->ShowOutcomes([this](int row) { return runs_.Outcome(row); });
   callback(OnClose);
 
   // A fixed size: no resizable child, and minimum equal to maximum, which
@@ -137,6 +205,16 @@ void TMainForm::SetStatusText(const std::string& text) {
 
 void TMainForm::ProcessMessages() { Fl::check(); }
 
+void TMainForm::WaitFor(const WaitForWork& wait) {
+  // The work is looked at every slice, so its end is seen at once, and the
+  // window repaints and answers between slices.
+  while (!wait(kWaitSliceMs)) Fl::check();
+}
+
+void TMainForm::RunStarting(int) { LBMain->OutcomesChanged(); }
+
+void TMainForm::FileDone(int, const FileReport&) { LBMain->redraw(); }
+
 void TMainForm::ShowMessage(const std::string& text) {
   dialogs_.ShowMessage(text);
 }
@@ -150,11 +228,20 @@ void TMainForm::Button2Click() {
   RememberFolderOf(*chosen);
 }
 
-void TMainForm::Button3Click() { LBMain->clear(); }
+void TMainForm::Button3Click() {
+  LBMain->clear();
+  ListChanged();
+}
 
 void TMainForm::ReplaceList(const std::vector<std::string>& entries) {
   LBMain->clear();
   for (const auto& entry : entries) LBMain->add(entry.c_str());
+  ListChanged();
+}
+
+void TMainForm::ListChanged() {
+  runs_.ListChanged();
+  LBMain->OutcomesChanged();
 }
 
 void TMainForm::OpenPaths(const std::vector<std::string>& paths) {
@@ -173,10 +260,11 @@ void TMainForm::RememberFolderOf(const std::vector<std::string>& paths) {
 void TMainForm::FilesDropped() {
   const char* text = Fl::event_text();
   if (!text) return;
-  // A drop of links or other things that are not local files leaves the
-  // list as it is, as a cancelled Select does.
+  // Read now: the event's text is gone by the time a held drop runs. A drop
+  // of links or other things that are not local files leaves the list as it
+  // is, as a cancelled Select does.
   const auto paths = PathsFromUriList(std::string(text, Fl::event_length()));
-  if (paths) OpenPaths(*paths);
+  if (paths) runs_.Input([this, paths] { OpenPaths(*paths); });
 }
 
 int TMainForm::handle(int event) {
@@ -205,7 +293,11 @@ int TMainForm::handle(int event) {
       if (event == FL_PUSH) break;
       return 1;
     case FL_PASTE:
-      Guarded(&TMainForm::FilesDropped);
+      try {
+        FilesDropped();
+      } catch (const std::exception& e) {
+        runs_.ShowError(e.what());
+      }
       return 1;
   }
   return Fl_Double_Window::handle(event);
@@ -213,7 +305,7 @@ int TMainForm::handle(int event) {
 
 void TMainForm::Guarded(Handler handler) noexcept {
   try {
-    (this->*handler)();
+    runs_.Input([this, handler] { (this->*handler)(); });
   } catch (const std::exception& e) {
     runs_.ShowError(e.what());
   }

@@ -3,6 +3,7 @@
 // The main window: builds its controls from the shared layout table, turns
 // button presses into the handlers and serves the batch run.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,16 +23,40 @@
 namespace velkrane {
 
 /// A single-selection list whose rows are kListItemHeight high whatever the
-/// font says, and show names in any script exactly as written.
+/// font says, and show names in any script exactly as written. A row whose
+/// file has an outcome shows its mark at the left edge, its text after it,
+/// and the outcome's text as the row's tooltip.
 class FileListBox : public Fl_Hold_Browser {
  public:
+  /// The outcome of the file in a row (from 0); null for none.
+  using OutcomeLookup = std::function<const RowOutcome*(int row)>;
+
   FileListBox(int x, int y, int w, int h);
+  ~FileListBox() override;
+
+  void ShowOutcomes(OutcomeLookup lookup) { outcome_of_ = std::move(lookup); }
+  /// Rows may have other outcomes now: redrawn, and a tooltip shown for
+  /// one is taken away.
+  void OutcomesChanged();
+
+  int handle(int event) override;
 
  protected:
   int item_height(void* item) const override;
   int incr_height() const override;
   int item_width(void* item) const override;
   void item_draw(void* item, int x, int y, int w, int h) const override;
+
+ private:
+  const RowOutcome* OutcomeOf(void* item) const;
+  /// The tooltip of the row under the pointer, if it has an outcome.
+  void ShowTip();
+  void HideTip();
+
+  OutcomeLookup outcome_of_;
+  /// What the tooltip shows: FLTK keeps only a pointer to it.
+  std::string tip_;
+  int tip_row_ = -1;
 };
 
 /// Three sunken panels along the bottom edge, split at kStatusPanelEdges.
@@ -66,6 +91,12 @@ class TMainForm : public Fl_Double_Window, public BatchWindow {
   void SetStatusText(const std::string& text) override;
   void ProcessMessages() override;
   void ShowMessage(const std::string& text) override;
+  /// Handles the window's events until `wait` says the file's work is
+  /// done; input that would run a handler waits for the next
+  /// ProcessMessages (DecodeRuns::Input).
+  void WaitFor(const WaitForWork& wait) override;
+  void RunStarting(int count) override;
+  void FileDone(int index, const FileReport& report) override;
 
   // The controls, owned by the window. X11's headers (FL/x.H, and
   // FL/fl_draw.H through it) define Button1..Button5 as macros: a file that
@@ -89,12 +120,15 @@ class TMainForm : public Fl_Double_Window, public BatchWindow {
   void Button3Click();
   /// The list holds `entries` and nothing else.
   void ReplaceList(const std::vector<std::string>& entries);
-  /// The FL_PASTE that ends a drop.
+  /// The list was replaced or emptied: no row keeps an outcome.
+  void ListChanged();
+  /// The FL_PASTE that ends a drop: its files replace the list.
   void FilesDropped();
   /// The next Select opens where the first of `paths` is.
   void RememberFolderOf(const std::vector<std::string>& paths);
 
-  /// Runs a handler; whatever it throws ends here in the error box, since
+  /// Runs a handler, or during a file holds it for the next
+  /// ProcessMessages; whatever it throws ends here in the error box, since
   /// no exception may pass back into the toolkit.
   void Guarded(Handler handler) noexcept;
   static void OnButton(Fl_Widget* button, void* form);

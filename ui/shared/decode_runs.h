@@ -1,14 +1,23 @@
 #pragma once
 
 // What both main windows do alike around "Decode": a close asked for during
-// a run waits until the outermost run is over, and no box opens meanwhile.
+// a run waits until the outermost run is over, and no box opens meanwhile;
+// input that comes while a file's work is waited for is held back until
+// the run lets the window process its messages; and each list row keeps
+// what became of its file.
 
+#include <deque>
 #include <functional>
 #include <string>
 
 #include "batch/batch_run.h"
+#include "ui/shared/list_outcomes.h"
 
 namespace velkrane {
+
+/// How long a window waits for a file's work before it looks at its
+/// messages again: well under the 100 ms in which it should answer.
+constexpr int kWaitSliceMs = 20;
 
 class DecodeRuns {
  public:
@@ -31,13 +40,36 @@ class DecodeRuns {
   /// once a close was asked for during a run.
   void ShowError(const std::string& message) noexcept;
 
+  /// Runs `handler`, what a press or a drop does, and shows what it throws
+  /// in the error box. While the window waits for a file's work it is held
+  /// back instead and runs at the run's next ProcessMessages, in the order
+  /// it came: a run then sees its list change, and nested runs start, only
+  /// between files, as it always has.
+  void Input(std::function<void()> handler);
+
+  /// The window's list was replaced or emptied.
+  void ListChanged() { outcomes_.ListChanged(); }
+  /// What became of the file in list row `row` in the latest run that got
+  /// to it; null when nothing did, or the list changed since.
+  const RowOutcome* Outcome(int row) const { return outcomes_.At(row); }
+
  private:
+  class RunWindow;
+
+  /// Runs the input held back, unless a file's work is waited for again.
+  void RunHeldInput();
+  void Run(const std::function<void()>& handler);
+
   std::function<void()> close_window_;
   std::function<void(const std::string&)> show_error_box_;
   /// Decode runs in progress, nested ones included.
   int depth_ = 0;
   /// A close came in during a run: no more boxes.
   bool close_asked_ = false;
+  /// A window is waiting for a file's work.
+  int waiting_ = 0;
+  std::deque<std::function<void()>> held_;
+  ListOutcomes outcomes_;
 };
 
 }  // namespace velkrane

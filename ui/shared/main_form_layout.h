@@ -16,6 +16,9 @@ constexpr int kClientHeight = 407;
 constexpr int kWindowLeft = 210;
 constexpr int kWindowTop = 179;
 constexpr int kListItemHeight = 13;
+/// A row's outcome mark sits in a square cell at its left edge, and the
+/// text of a marked row starts after it.
+constexpr int kMarkColumnWidth = kListItemHeight;
 constexpr int kOpenBufferChars = 65519;
 
 // Within the client area; the header children are relative to Panel1, which

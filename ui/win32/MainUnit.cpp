@@ -12,6 +12,7 @@
 #include "batch/run_texts.h"
 #include "fileio/error.h"
 #include "fileio/win32_text.h"
+#include "ui/shared/list_outcomes.h"
 #include "ui/shared/main_form_texts.h"
 #include "ui/shared/opened_paths.h"
 #include "ui/shared/ui_font.h"
@@ -35,6 +36,8 @@ constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU |
 // Sent before WM_DPICHANGED by Windows 10 1703 and later, which our
 // Windows 7 headers do not name.
 constexpr UINT kWmGetDpiScaledSize = 0x02E4;
+// Wide enough for any path: the tooltip breaks its lines only at '\n'.
+constexpr int kTooltipMaxWidth = 0x7FFF;
 // The window's own pictures at 96 dpi: title bar and taskbar.
 constexpr int kSmallIconSize = 16;
 constexpr int kBigIconSize = 32;
@@ -111,6 +114,40 @@ void Place(HWND control, const Rect& r) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+struct PenDeleter {
+  void operator()(HPEN pen) const noexcept { ::DeleteObject(pen); }
+};
+using PenHandle = std::unique_ptr<std::remove_pointer_t<HPEN>, PenDeleter>;
+
+// `object` selected into `dc` until scope exit.
+class Selected {
+ public:
+  Selected(HDC dc, HGDIOBJ object)
+      : dc_(dc), old_(::SelectObject(dc, object)) {}
+  ~Selected() { ::SelectObject(dc_, old_); }
+  Selected(const Selected&) = delete;
+  Selected& operator=(const Selected&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
+
+// `mark` in the square cell of `size` pixels at `left`, `top`.
+void DrawMark(HDC dc, OutcomeMark mark, int left, int top, int size) {
+  const MarkColour colour = ColourOf(mark);
+  LOGBRUSH brush = {BS_SOLID, RGB(colour.red, colour.green, colour.blue), 0};
+  const PenHandle pen(::ExtCreatePen(
+      PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_SQUARE | PS_JOIN_MITER,
+      static_cast<DWORD>(MarkLineWidth(size)), &brush, 0, nullptr));
+  if (!pen) return;
+  const Selected selected(dc, pen.get());
+  for (const MarkStroke& s : MarkStrokes(mark, size)) {
+    ::MoveToEx(dc, left + s.x0, top + s.y0, nullptr);
+    ::LineTo(dc, left + s.x1, top + s.y1);
+  }
+}
+
 // A dropped file list: DragFinish frees it.
 struct DropDeleter {
   void operator()(HDROP drop) const noexcept { ::DragFinish(drop); }
@@ -137,7 +174,8 @@ void ShowBox(HWND owner, const std::string& text, UINT icon) {
                 MB_OK | icon);
 }
 
-TMainForm::TMainForm(HINSTANCE instance, OpenDialogFunction open_dialog)
+TMainForm::TMainForm(HINSTANCE instance, OpenDialogFunction open_dialog,
+                     TaskbarFunction taskbar)
     : instance_(instance),
       open_dialog_(std::move(open_dialog)),
       // Posted, not destroyed at once: the run ends inside this window's own
@@ -148,7 +186,8 @@ TMainForm::TMainForm(HINSTANCE instance, OpenDialogFunction open_dialog)
           },
           [this](const std::string& text) {
             ShowBox(hwnd_, text, MB_ICONSTOP);
-          }) {
+          }),
+      taskbar_function_(std::move(taskbar)) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
   ::InitCommonControlsEx(&controls);
   RegisterClasses(instance_);
@@ -268,6 +307,10 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return OnCreate();
     case WM_DROPFILES:
       return OnDropFiles(reinterpret_cast<HDROP>(wparam));
+    case WM_DRAWITEM:
+      if (wparam != kLBMainId) break;
+      OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
+      return TRUE;
     case kWmGetDpiScaledSize:
       return OnGetDpiScaledSize(static_cast<int>(wparam),
                                 *reinterpret_cast<SIZE*>(lparam));
@@ -295,12 +338,18 @@ LRESULT TMainForm::OnCreate() {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   FormCreate();
   ::DragAcceptFiles(hwnd_, TRUE);
+  taskbar_ = TaskbarProgress(taskbar_function_(hwnd_));
   return 0;
 }
 
 LRESULT TMainForm::OnDropFiles(HDROP dropped) {
-  const DropHandle drop(dropped);
-  OpenPaths(DroppedPaths(drop.get()));
+  // Read now and given back: a drop held until the file's end runs later.
+  std::vector<std::string> paths;
+  {
+    const DropHandle drop(dropped);
+    paths = DroppedPaths(drop.get());
+  }
+  runs_.Input([this, paths] { OpenPaths(paths); });
   return 0;
 }
 
@@ -326,18 +375,66 @@ LRESULT TMainForm::OnDpiChanged(int dpi, const RECT& suggested) {
 
 bool TMainForm::OnCommand(WPARAM wparam) {
   if (HIWORD(wparam) != BN_CLICKED) return false;
+  void (TMainForm::*handler)() = nullptr;
   switch (LOWORD(wparam)) {
     case kButton1Id:
-      Button1Click();
-      return true;
+      handler = &TMainForm::Button1Click;
+      break;
     case kButton2Id:
-      Button2Click();
-      return true;
+      handler = &TMainForm::Button2Click;
+      break;
     case kButton3Id:
-      Button3Click();
-      return true;
+      handler = &TMainForm::Button3Click;
+      break;
+    default:
+      return false;
   }
-  return false;
+  runs_.Input([this, handler] { (this->*handler)(); });
+  return true;
+}
+
+void TMainForm::OnDrawItem(const DRAWITEMSTRUCT& item) {
+  const HDC dc = item.hDC;
+  const bool focus_shown = (item.itemState & ODS_NOFOCUSRECT) == 0;
+  // An empty list with the focus, or only the focus moving: the focus
+  // rectangle is drawn over what is there, which takes it away again.
+  if (item.itemID == static_cast<UINT>(-1) || item.itemAction == ODA_FOCUS) {
+    if (focus_shown) ::DrawFocusRect(dc, &item.rcItem);
+    return;
+  }
+  const bool selected = (item.itemState & ODS_SELECTED) != 0;
+  const COLORREF old_back = ::SetBkColor(
+      dc, ::GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+  const COLORREF old_text = ::SetTextColor(
+      dc, ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+  const Selected font(dc, font_.get());
+
+  const int row = static_cast<int>(item.itemID);
+  const LRESULT length =
+      ::SendMessageW(item.hwndItem, LB_GETTEXTLEN, item.itemID, 0);
+  std::wstring text(length == LB_ERR ? 0 : static_cast<std::size_t>(length) + 1,
+                    L'\0');
+  if (!text.empty()) {
+    const LRESULT copied =
+        ::SendMessageW(item.hwndItem, LB_GETTEXT, item.itemID,
+                       reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(copied == LB_ERR ? 0 : static_cast<std::size_t>(copied));
+  }
+  const RowOutcome* outcome = runs_.Outcome(row);
+  const int cell = ScaleForDpi(kMarkColumnWidth, dpi_);
+  // Where the system's list box puts a row's text: one pixel in.
+  const int text_left = item.rcItem.left + (outcome ? cell : 0) + 1;
+  ::ExtTextOutW(dc, text_left, item.rcItem.top, ETO_OPAQUE | ETO_CLIPPED,
+                &item.rcItem, text.c_str(), static_cast<UINT>(text.size()),
+                nullptr);
+  if (outcome) {
+    DrawMark(dc, outcome->mark, item.rcItem.left, item.rcItem.top, cell);
+  }
+  if ((item.itemState & ODS_FOCUS) && focus_shown) {
+    ::DrawFocusRect(dc, &item.rcItem);
+  }
+  ::SetTextColor(dc, old_text);
+  ::SetBkColor(dc, old_back);
 }
 
 LRESULT TMainForm::OnClose() {
@@ -372,10 +469,13 @@ void TMainForm::CreateControls() {
   // Creation order is the tab order: Decode, the list, Select, Clear, panel.
   CreateControl(hwnd_, L"BUTTON", kDecodeText, WS_TABSTOP | BS_PUSHBUTTON, 0,
                 kButton1Id);
-  lb_main_ =
-      CreateControl(hwnd_, L"LISTBOX", "",
-                    WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-                    WS_EX_CLIENTEDGE, kLBMainId);
+  // Drawn by us, to put a mark in front of a row's text; it keeps its
+  // strings, so it reads and behaves as a plain list box.
+  lb_main_ = CreateControl(hwnd_, L"LISTBOX", "",
+                           WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY |
+                               LBS_NOINTEGRALHEIGHT | LBS_OWNERDRAWFIXED |
+                               LBS_HASSTRINGS,
+                           WS_EX_CLIENTEDGE, kLBMainId);
   CreateControl(hwnd_, L"BUTTON", kSelectText, WS_TABSTOP | BS_PUSHBUTTON, 0,
                 kButton2Id);
   CreateControl(hwnd_, L"BUTTON", kClearText, WS_TABSTOP | BS_PUSHBUTTON, 0,
@@ -392,7 +492,83 @@ void TMainForm::CreateControls() {
   // Placed by us, not docked by the control, so it keeps the table's size.
   sbar_ = CreateControl(hwnd_, STATUSCLASSNAMEW, "",
                         CCS_NOPARENTALIGN | CCS_NORESIZE, 0, kSBarId);
+  CreateListTooltip();
   LayOut();
+}
+
+void TMainForm::CreateListTooltip() {
+  list_tip_ = ::CreateWindowExW(
+      WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+      WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+      CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_, nullptr);
+  if (!list_tip_) throw Error(kCreateControlFailed + LastErrorText());
+  // One tool for the whole list; its text follows the row under the pointer.
+  TOOLINFOW tool = {};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND;
+  tool.hwnd = hwnd_;
+  tool.uId = reinterpret_cast<UINT_PTR>(lb_main_);
+  tool.lpszText = const_cast<wchar_t*>(L"");
+  ::SendMessageW(list_tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  ::SendMessageW(list_tip_, TTM_SETMAXTIPWIDTH, 0, kTooltipMaxWidth);
+  ::SetWindowSubclass(lb_main_, &TMainForm::ListProc, 0,
+                      reinterpret_cast<DWORD_PTR>(this));
+}
+
+LRESULT CALLBACK TMainForm::ListProc(HWND hwnd, UINT message, WPARAM wparam,
+                                     LPARAM lparam, UINT_PTR, DWORD_PTR form) {
+  auto* self = reinterpret_cast<TMainForm*>(form);
+  if (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST && self->list_tip_) {
+    // Nothing may leave a window procedure; a tooltip that cannot be had is
+    // no reason to stop.
+    try {
+      if (message == WM_MOUSEMOVE) {
+        self->PointAtRow(static_cast<short>(HIWORD(lparam)));
+      }
+    } catch (...) {
+    }
+    MSG relayed = {hwnd, message, wparam, lparam, 0, {}};
+    ::SendMessageW(self->list_tip_, TTM_RELAYEVENT, 0,
+                   reinterpret_cast<LPARAM>(&relayed));
+  } else if (message == WM_NCDESTROY) {
+    ::RemoveWindowSubclass(hwnd, &TMainForm::ListProc, 0);
+  }
+  return ::DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
+void TMainForm::PointAtRow(int y) {
+  const auto height =
+      static_cast<int>(::SendMessageW(lb_main_, LB_GETITEMHEIGHT, 0, 0));
+  const auto top =
+      static_cast<int>(::SendMessageW(lb_main_, LB_GETTOPINDEX, 0, 0));
+  int row = height > 0 && y >= 0 ? top + y / height : -1;
+  if (row >= EntryCount()) row = -1;
+  if (row == tip_row_) return;
+  HideListTooltip();
+  const RowOutcome* outcome = row < 0 ? nullptr : runs_.Outcome(row);
+  if (!outcome) return;
+  tip_row_ = row;
+  std::wstring text = Widen(outcome->tip);
+  TOOLINFOW tool = {};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = hwnd_;
+  tool.uId = reinterpret_cast<UINT_PTR>(lb_main_);
+  tool.lpszText = &text[0];
+  ::SendMessageW(list_tip_, TTM_UPDATETIPTEXTW, 0,
+                 reinterpret_cast<LPARAM>(&tool));
+}
+
+void TMainForm::HideListTooltip() {
+  tip_row_ = -1;
+  if (!list_tip_) return;
+  ::SendMessageW(list_tip_, TTM_POP, 0, 0);
+  TOOLINFOW tool = {};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = hwnd_;
+  tool.uId = reinterpret_cast<UINT_PTR>(lb_main_);
+  tool.lpszText = const_cast<wchar_t*>(L"");
+  ::SendMessageW(list_tip_, TTM_UPDATETIPTEXTW, 0,
+                 reinterpret_cast<LPARAM>(&tool));
 }
 
 void TMainForm::LayOut() {
@@ -480,6 +656,7 @@ void TMainForm::Button2Click() {
 
 void TMainForm::ReplaceList(const std::vector<std::string>& entries) {
   ::SendMessageW(lb_main_, LB_RESETCONTENT, 0, 0);
+  ListChanged();
   for (const std::string& entry : entries) {
     const LRESULT at =
         ::SendMessageW(lb_main_, LB_ADDSTRING, 0,
@@ -488,12 +665,19 @@ void TMainForm::ReplaceList(const std::vector<std::string>& entries) {
   }
 }
 
+void TMainForm::ListChanged() {
+  runs_.ListChanged();
+  HideListTooltip();
+  ::InvalidateRect(lb_main_, nullptr, TRUE);
+}
+
 void TMainForm::OpenPaths(const std::vector<std::string>& paths) {
   ReplaceList(ListEntriesFor(paths));
 }
 
 void TMainForm::Button3Click() {
   ::SendMessageW(lb_main_, LB_RESETCONTENT, 0, 0);
+  ListChanged();
 }
 
 int TMainForm::EntryCount() const {
@@ -538,6 +722,34 @@ void TMainForm::ProcessMessages() {
 void TMainForm::ShowMessage(const std::string& text) {
   ShowBox(hwnd_, text, 0);
 }
+
+void TMainForm::WaitFor(const WaitForWork& wait) {
+  // The work is looked at every slice, so its end is seen at once, and the
+  // messages are pumped between slices: the window repaints and answers,
+  // and Windows never finds it hung.
+  while (!wait(kWaitSliceMs)) ProcessMessages();
+}
+
+void TMainForm::RunStarting(int count) {
+  HideListTooltip();
+  ::InvalidateRect(lb_main_, nullptr, TRUE);
+  taskbar_.RunStarting(count);
+}
+
+void TMainForm::FileDone(int index, const FileReport& report) {
+  RECT row;
+  if (::SendMessageW(lb_main_, LB_GETITEMRECT, index,
+                     reinterpret_cast<LPARAM>(&row)) != LB_ERR) {
+    ::InvalidateRect(lb_main_, &row, TRUE);
+  }
+  // A nested run did this row again: its tooltip may say something else.
+  if (index == tip_row_) HideListTooltip();
+  taskbar_.FileDone(report.result == FileResult::kFailed);
+}
+
+void TMainForm::AllFilesDone() { taskbar_.AllFilesDone(); }
+
+void TMainForm::RunEnded() { taskbar_.RunEnded(); }
 
 int TMainForm::Run(int show_command) {
   ::ShowWindow(hwnd_, show_command);

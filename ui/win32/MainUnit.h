@@ -17,6 +17,7 @@
 #include "ui/shared/decode_runs.h"
 #include "ui/shared/main_form_layout.h"
 #include "ui/win32/open_dialog.h"
+#include "ui/win32/taskbar.h"
 
 namespace velkrane {
 
@@ -52,7 +53,8 @@ class TMainForm : public BatchWindow {
   /// Creates the window, still hidden, and runs FormCreate. Resources come
   /// from `instance`. Throws velkrane::Error when the window cannot be made.
   explicit TMainForm(HINSTANCE instance,
-                     OpenDialogFunction open_dialog = RunOpenDialog);
+                     OpenDialogFunction open_dialog = RunOpenDialog,
+                     TaskbarFunction taskbar = SystemTaskbarButton);
   ~TMainForm() override;
   TMainForm(const TMainForm&) = delete;
   TMainForm& operator=(const TMainForm&) = delete;
@@ -76,12 +78,24 @@ class TMainForm : public BatchWindow {
   void SetStatusText(const std::string& text) override;
   void ProcessMessages() override;
   void ShowMessage(const std::string& text) override;
+  /// Pumps the window's messages until `wait` says the file's work is done;
+  /// input that would run a handler waits for the next ProcessMessages
+  /// (DecodeRuns::Input).
+  void WaitFor(const WaitForWork& wait) override;
+  void RunStarting(int count) override;
+  void FileDone(int index, const FileReport& report) override;
+  void AllFilesDone() override;
+  void RunEnded() override;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam,
                                      LPARAM lparam);
   static LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wparam,
                                     LPARAM lparam);
+  /// The list's own messages, seen first: the pointer's moves pick the
+  /// tooltip's row and go on to the tooltip.
+  static LRESULT CALLBACK ListProc(HWND hwnd, UINT message, WPARAM wparam,
+                                   LPARAM lparam, UINT_PTR, DWORD_PTR form);
   static void RegisterClasses(HINSTANCE instance);
 
   /// Sends each message the window handles to its handler below.
@@ -90,6 +104,9 @@ class TMainForm : public BatchWindow {
   LRESULT OnDropFiles(HDROP drop);
   LRESULT OnGetDpiScaledSize(int dpi, SIZE& size) const;
   LRESULT OnDpiChanged(int dpi, const RECT& suggested);
+  /// Draws a list row as the system's list box does, with its outcome's
+  /// mark in front of the text when it has one.
+  void OnDrawItem(const DRAWITEMSTRUCT& item);
   /// False for a command that is not a button press of ours.
   bool OnCommand(WPARAM wparam);
   LRESULT OnClose();
@@ -103,6 +120,12 @@ class TMainForm : public BatchWindow {
                      const std::string& text, DWORD style, DWORD ex_style,
                      int id);
   void CreateControls();
+  void CreateListTooltip();
+  /// The tooltip shows the outcome of the row at `y` in the list (the
+  /// list's client pixels), or nothing.
+  void PointAtRow(int y);
+  /// No tooltip until the pointer moves again.
+  void HideListTooltip();
   /// Places every control, and sets the font and pictures, for dpi_.
   void LayOut();
   void PlaceControls(HFONT font, HICON header_icon);
@@ -112,6 +135,8 @@ class TMainForm : public BatchWindow {
   SIZE FrameSize(int dpi) const;
   /// The list holds `entries` and nothing else.
   void ReplaceList(const std::vector<std::string>& entries);
+  /// The list was replaced or emptied: no row keeps an outcome.
+  void ListChanged();
 
   void FormCreate();
   void Button1Click();
@@ -124,6 +149,10 @@ class TMainForm : public BatchWindow {
   HWND panel1_ = nullptr;
   HWND lb_main_ = nullptr;
   HWND sbar_ = nullptr;
+  /// Owned by the window, destroyed with it.
+  HWND list_tip_ = nullptr;
+  /// The row whose outcome the tooltip has; -1 for none.
+  int tip_row_ = -1;
   int dpi_ = kDesignDpi;
   FontHandle font_;
   IconHandle header_icon_;
@@ -131,6 +160,8 @@ class TMainForm : public BatchWindow {
   IconHandle small_icon_;
   IconHandle big_icon_;
   DecodeRuns runs_;
+  TaskbarFunction taskbar_function_;
+  TaskbarProgress taskbar_;
   /// Why WM_CREATE failed, for the constructor to throw.
   std::string create_error_;
 };
