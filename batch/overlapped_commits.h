@@ -2,14 +2,19 @@
 
 // Puts one file's copy on the disk (flush, rename, flush of its folder) on a
 // thread of its own while the run makes the next file's copy: a batch then
-// waits for the disk about once, not once per file. At most one commit is in
-// flight and commits happen in file order, so no file's result is told
-// before its copy is on the disk, and each copy is checked against the disk
-// after every earlier one has landed.
+// waits for the disk about once, not once per file. Commits happen one at a
+// time in file order, each right after the one before, so no file's result
+// is told before its copy is on the disk, and each copy is checked against
+// the disk after every earlier one has landed.
 
+#include <condition_variable>
+#include <deque>
 #include <functional>
 #include <future>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "batch/repair_one.h"
 
@@ -42,30 +47,42 @@ class OverlappedCommits {
 
   explicit OverlappedCommits(Waiter waiter = WaitBlocking)
       : waiter_(std::move(waiter)) {}
-  /// Waits for a commit still in flight (an error is ending the run): a copy
+  /// Finishes the commits still queued (an error is ending the run): a copy
   /// is never left half done.
   ~OverlappedCommits();
   OverlappedCommits(const OverlappedCommits&) = delete;
   OverlappedCommits& operator=(const OverlappedCommits&) = delete;
 
-  /// Call before preparing a file for `target`: a commit in flight to the
-  /// same name (a file listed twice) finishes first, so no two copies of
-  /// one target are ever in flight.
-  void BeforePreparing(const std::string& target, const Done& done);
-  /// Waits for the commit in flight, if any, and hands its report on.
-  void FinishCommit(const Done& done);
-  /// Starts committing file `index`'s step on a thread of its own; the commit
-  /// before it must be finished.
+  /// Queues file `index`'s step; it is committed as soon as the commits
+  /// queued before it are done.
   void StartCommit(int index, FileStep step);
-  bool InFlight() const { return report_.valid(); }
-  /// True when the commit in flight may be to `target`.
+  /// Waits for the oldest queued commit, if any, and hands its report on.
+  void FinishCommit(const Done& done);
+  /// Commits queued and not yet handed on.
+  int InFlight() const;
+  /// True when a queued commit may be to `target`.
   bool MayBeCommitting(const std::string& target) const;
+  /// Call before preparing a file for `target`: commits queued to the same
+  /// name (a file listed twice) finish first, so no two copies of one target
+  /// are ever in flight.
+  void BeforePreparing(const std::string& target, const Done& done);
 
  private:
+  struct Commit {
+    int index = 0;
+    std::string target;
+    std::optional<FileStep> step;      // until the committing thread takes it
+    std::optional<FileReport> report;  // once it is done
+  };
+
+  void CommitInTurn();
+
   Waiter waiter_;
-  int index_ = 0;
-  std::string target_;
-  std::future<FileReport> report_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Commit> commits_;  // in file order
+  bool closing_ = false;
+  std::thread thread_;  // started with the first commit
 };
 
 }  // namespace velkrane

@@ -1,7 +1,6 @@
 #include "batch/tree_run.h"
 
 #include <algorithm>
-#include <future>
 
 #include "batch/batch_run.h"
 #include "batch/overlapped_commits.h"
@@ -68,16 +67,17 @@ TreeRunSummary RunTree(const std::vector<std::string>& paths,
     }
     const FoundFile& file = files[static_cast<std::size_t>(index - 1)];
     const std::string target = TargetFor(file, options.output);
+    // At most two copies in flight: the one made now, and the one before it
+    // going to the disk meanwhile.
+    while (commits.InFlight() > 1) commits.FinishCommit(done);
     commits.BeforePreparing(target, done);
-    auto prepared = std::async(std::launch::async, [&] {
-      return file.error.empty() ? FileStep(file.path, target, repair, &targets)
-                                : FileStep(file.path, target, repair, file.error);
-    });
-    commits.FinishCommit(done);
     view.FileStarting(index, summary.found, file);
-    commits.StartCommit(index, prepared.get());
+    commits.StartCommit(
+        index, file.error.empty()
+                   ? FileStep(file.path, target, repair, &targets)
+                   : FileStep(file.path, target, repair, file.error));
   }
-  commits.FinishCommit(done);
+  while (commits.InFlight() > 0) commits.FinishCommit(done);
   return summary;
 }
 
