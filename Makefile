@@ -79,7 +79,7 @@ windows-all:
 
 test:
 	@$(DEPS) test
-	$(MAKE) test-native test-windows test-packages test-asan
+	$(MAKE) format-check test-native test-windows test-packages test-asan
 	$(MAKE) fuzz FUZZ_SECONDS=20
 	@echo "make test passed. $$(cat $(BUILD)/windows-tested)."
 

@@ -13,7 +13,9 @@
 namespace velkrane {
 
 std::string TrimEntry(const std::string& entry) {
-  const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+  const auto blank = [](char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+  };
   std::string::size_type first = 0;
   std::string::size_type last = entry.size();
   while (first < last && blank(entry[first])) ++first;
@@ -25,7 +27,8 @@ std::string OutputFolderFor(const std::string& entry) {
   const std::string folder = DirectoryPart(entry);
   // A bare name lies in the current folder; "/" or "\" alone would put the
   // copies at the root instead of beside the source.
-  const std::string base = folder.empty() ? folder : WithTrailingSeparator(folder);
+  const std::string base =
+      folder.empty() ? folder : WithTrailingSeparator(folder);
   return base + kOutputFolderName + kPathSeparator;
 }
 

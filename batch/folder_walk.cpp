@@ -74,7 +74,9 @@ class Walk {
       return;
     }
     std::sort(entries.begin(), entries.end(),
-              [](const FolderEntry& a, const FolderEntry& b) { return a.name > b.name; });
+              [](const FolderEntry& a, const FolderEntry& b) {
+                return a.name > b.name;
+              });
     for (FolderEntry& entry : entries) {
       const bool wanted = entry.kind == EntryKind::kFolder
                               ? !IsOutputFolderName(entry.name)

@@ -80,8 +80,9 @@ void OverlappedCommits::FinishCommit(const Done& done) {
   lock.unlock();
   waiter_([this](int milliseconds) {
     std::unique_lock<std::mutex> wait_lock(mutex_);
-    return changed_.wait_for(wait_lock, std::chrono::milliseconds(milliseconds),
-                             [this] { return commits_.front().report.has_value(); });
+    return changed_.wait_for(
+        wait_lock, std::chrono::milliseconds(milliseconds),
+        [this] { return commits_.front().report.has_value(); });
   });
   lock.lock();
   Commit commit = std::move(commits_.front());

@@ -19,8 +19,8 @@ extern const char kNoFilesSelected[];
 extern const char kReady[];
 extern const char kTailFoundPrefix[];  // + file name of the target
 extern const char kNoTailMessage[];
-extern const char kFailedPrefix[];     // + the error's text
-extern const char kWouldCutPrefix[];   // + bytes + kWouldCutMiddle + tail
+extern const char kFailedPrefix[];    // + the error's text
+extern const char kWouldCutPrefix[];  // + bytes + kWouldCutMiddle + tail
 extern const char kWouldCutMiddle[];
 extern const char kTargetTakenSuffix[];  // after "Cannot write " + target
 

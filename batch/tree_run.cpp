@@ -12,7 +12,8 @@ namespace velkrane {
 namespace {
 
 std::string TargetFor(const FoundFile& file, const std::string& output) {
-  if (output.empty()) return OutputFolderFor(file.path) + FileNamePart(file.path);
+  if (output.empty())
+    return OutputFolderFor(file.path) + FileNamePart(file.path);
   return WithTrailingSeparator(output) + file.relative;
 }
 
@@ -72,10 +73,10 @@ TreeRunSummary RunTree(const std::vector<std::string>& paths,
     while (commits.InFlight() > 1) commits.FinishCommit(done);
     commits.BeforePreparing(target, done);
     view.FileStarting(index, summary.found, file);
-    commits.StartCommit(
-        index, file.error.empty()
-                   ? FileStep(file.path, target, repair, &targets)
-                   : FileStep(file.path, target, repair, file.error));
+    commits.StartCommit(index,
+                        file.error.empty()
+                            ? FileStep(file.path, target, repair, &targets)
+                            : FileStep(file.path, target, repair, file.error));
   }
   while (commits.InFlight() > 0) commits.FinishCommit(done);
   return summary;

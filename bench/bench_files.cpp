@@ -188,9 +188,9 @@ Bytes X3fSampleBytes(std::size_t size, std::size_t length, std::uint64_t seed,
   std::size_t directory = 0;
   const auto add = [&](const char* type, const char* signature,
                        std::size_t section_length) {
-    const std::size_t offset = sections.empty()
-                                   ? kFirstSection
-                                   : sections.back().offset + sections.back().length;
+    const std::size_t offset =
+        sections.empty() ? kFirstSection
+                         : sections.back().offset + sections.back().length;
     sections.push_back({type, signature, offset, section_length});
   };
   if (order == SectionOrder::kPropLast) {
@@ -207,7 +207,8 @@ Bytes X3fSampleBytes(std::size_t size, std::size_t length, std::uint64_t seed,
     directory = length - (12 + 5 * 12 + 4);
     const std::size_t image =
         kFirstSection + kThumbnail + kCamf + kProperties + kPreview;
-    if (directory <= image) throw std::logic_error("an X3F sample needs more room");
+    if (directory <= image)
+      throw std::logic_error("an X3F sample needs more room");
     add("IMA2", "SECi", kThumbnail);
     add("CAMF", "SECc", kCamf);
     add("PROP", "SECp", kProperties);

@@ -96,9 +96,11 @@ double RunProgram(const std::string& root) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   // Not a terminal, so one line per file, as when a script runs it.
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null",
+                                   O_WRONLY, 0);
   pid_t pid = 0;
-  const int error = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  const int error =
+      ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   Require(error == 0, "cannot start " + args[0]);
   int status = 0;
@@ -106,7 +108,9 @@ double RunProgram(const std::string& root) {
   Require(::wait4(pid, &status, 0, &usage) == pid && WIFEXITED(status) &&
               WEXITSTATUS(status) == 0,
           "velkrane-cli failed");
-  const auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+  const auto ms = [](const timeval& t) {
+    return t.tv_sec * 1e3 + t.tv_usec / 1e3;
+  };
   return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
@@ -152,7 +156,8 @@ void RunTreeCase(benchmark::State& state, const std::string& way) {
                           SummaryReporter::kKernelPlain}) {
     const std::string name = std::string(kCase) + "/" + way;
     benchmark::RegisterBenchmark(
-        name.c_str(), [way](benchmark::State& state) { RunTreeCase(state, way); })
+        name.c_str(),
+        [way](benchmark::State& state) { RunTreeCase(state, way); })
         ->UseRealTime()
         ->Unit(benchmark::kMillisecond)
         ->Iterations(1);

@@ -45,8 +45,9 @@ enum class Shape { kPropLast, kLater, kHeaderOnly, kPlain };
 struct RepairCase {
   const char* name;
   std::int64_t size;
-  std::int64_t length;  // of the repaired copy (the tail position + 8), or 0: no tail
-  std::int64_t decoy;   // a "PROP" past the load limit, or 0 for none
+  std::int64_t
+      length;  // of the repaired copy (the tail position + 8), or 0: no tail
+  std::int64_t decoy;  // a "PROP" past the load limit, or 0 for none
   Shape shape = Shape::kPropLast;
 };
 
@@ -122,11 +123,12 @@ Bytes SampleFile(std::int64_t size, std::int64_t length, std::int64_t decoy,
   const auto n = static_cast<std::size_t>(size);
   const auto x3f_length =
       static_cast<std::size_t>(shape == Shape::kHeaderOnly ? 0 : length);
-  Bytes bytes = shape == Shape::kPlain
-                    ? SampleBytes(n, seed)
-                    : X3fSampleBytes(n, x3f_length, seed,
-                                     shape == Shape::kLater ? SectionOrder::kLater
-                                                            : SectionOrder::kPropLast);
+  Bytes bytes =
+      shape == Shape::kPlain
+          ? SampleBytes(n, seed)
+          : X3fSampleBytes(n, x3f_length, seed,
+                           shape == Shape::kLater ? SectionOrder::kLater
+                                                  : SectionOrder::kPropLast);
   if (shape == Shape::kHeaderOnly || shape == Shape::kPlain) {
     PlantSignature(bytes, static_cast<std::size_t>(length - kTailLength));
   }
@@ -211,18 +213,18 @@ class Samples {
     Require(message == Expected(c, "ours.X3F"),
             std::string(c.name) + ": PostProcessFile said " + message);
     if (c.length == 0) {
-      Require(NaiveRepair(files.source, files.naive, Output::kDurable) == kNoTail,
-              std::string(c.name) + ": the straightforward repair found a tail");
+      Require(
+          NaiveRepair(files.source, files.naive, Output::kDurable) == kNoTail,
+          std::string(c.name) + ": the straightforward repair found a tail");
       return;
     }
     const Bytes want(source.begin(), source.begin() + c.length);
     Require(ReadWhole(files.ours) == want,
             std::string(c.name) + ": PostProcessFile wrote other bytes");
-    Require(
-        !RuleCutsAlike(c) ||
-            (NaiveRepair(files.source, files.naive, Output::kDurable) == c.length &&
-             ReadWhole(files.naive) == want),
-        std::string(c.name) + ": the straightforward repair differs");
+    Require(!RuleCutsAlike(c) || (NaiveRepair(files.source, files.naive,
+                                              Output::kDurable) == c.length &&
+                                  ReadWhole(files.naive) == want),
+            std::string(c.name) + ": the straightforward repair differs");
     KernelCopy(files.source, files.kernel, c.length, Output::kDurable);
     Require(ReadWhole(files.kernel) == want,
             std::string(c.name) + ": the kernel copy differs");

@@ -43,7 +43,8 @@ constexpr int kPairs = 201;
 double Milliseconds(clockid_t clock) {
   timespec t;
   clock_gettime(clock, &t);
-  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+  return static_cast<double>(t.tv_sec) * 1e3 +
+         static_cast<double>(t.tv_nsec) / 1e6;
 }
 
 double Median(std::vector<double> values) {
@@ -52,8 +53,9 @@ double Median(std::vector<double> values) {
 }
 
 // Times one repair on both clocks; the previous copy is removed first.
-void TimeOne(const std::string& source, const std::string& target, bool rule_only,
-             std::vector<double>& wall, std::vector<double>& cpu) {
+void TimeOne(const std::string& source, const std::string& target,
+             bool rule_only, std::vector<double>& wall,
+             std::vector<double>& cpu) {
   ::unlink(target.c_str());
   RepairOptions options;
   options.rule_only = rule_only;
@@ -65,8 +67,8 @@ void TimeOne(const std::string& source, const std::string& target, bool rule_onl
 }
 
 void Run(const std::string& folder) {
-  std::printf("%-9s %11s %11s %9s %11s %11s %9s\n", "case", "rule ms", "ours ms", "ratio",
-              "rule cpu", "ours cpu", "ratio");
+  std::printf("%-9s %11s %11s %9s %11s %11s %9s\n", "case", "rule ms",
+              "ours ms", "ratio", "rule cpu", "ours cpu", "ratio");
   for (const Case& c : kCases) {
     const std::string source = folder + "/" + c.name + ".X3F";
     const std::string target = folder + "/out.X3F";
@@ -77,7 +79,8 @@ void Run(const std::string& folder) {
     const RepairOutcome ours = RepairFile(source, target),
                         rule = RepairFile(source, target, plain_rule);
     if (ours.length != rule.length || ours.result != rule.result) {
-      throw std::runtime_error(std::string(c.name) + ": the two ways cut differently");
+      throw std::runtime_error(std::string(c.name) +
+                               ": the two ways cut differently");
     }
     std::vector<double> wall[2], cpu[2], wall_ratio, cpu_ratio;
     for (int pair = 0; pair < kPairs; ++pair) {
@@ -89,14 +92,16 @@ void Run(const std::string& folder) {
       wall_ratio.push_back(wall[0].back() / wall[1].back());
       cpu_ratio.push_back(cpu[0].back() / cpu[1].back());
     }
-    std::printf("%-9s %11.3f %11.3f %9.3f %11.3f %11.3f %9.3f\n", c.name, Median(wall[1]),
-                Median(wall[0]), Median(wall_ratio), Median(cpu[1]), Median(cpu[0]),
-                Median(cpu_ratio));
+    std::printf("%-9s %11.3f %11.3f %9.3f %11.3f %11.3f %9.3f\n", c.name,
+                Median(wall[1]), Median(wall[0]), Median(wall_ratio),
+                Median(cpu[1]), Median(cpu[0]), Median(cpu_ratio));
     ::unlink(source.c_str());
     ::unlink(target.c_str());
   }
-  std::printf("Medians of %d calls each; ratio = median of ours/rule over adjacent pairs.\n",
-              kPairs);
+  std::printf(
+      "Medians of %d calls each; ratio = median of ours/rule over adjacent "
+      "pairs.\n",
+      kPairs);
 }
 
 }  // namespace
@@ -104,7 +109,8 @@ void Run(const std::string& folder) {
 
 int main() {
   const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base ? base : "/tmp") + "/velkrane-structure-cost-XXXXXX";
+  std::string pattern =
+      std::string(base ? base : "/tmp") + "/velkrane-structure-cost-XXXXXX";
   if (::mkdtemp(pattern.data()) == nullptr) {
     std::perror(pattern.c_str());
     return 1;

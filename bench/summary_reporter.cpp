@@ -122,8 +122,8 @@ void SummaryReporter::PrintRatios(std::ostream& out, Clock clock) const {
       if (name == kBatchCase || name == kCliCase) {
         // The overlap saves waiting, not work: only wall time can show it.
         batch_seen = clock == kReal;
-        batch_met = batch_met && (!batch_seen ||
-                                  ours / kernel <= kMaxOverKernelBatch);
+        batch_met =
+            batch_met && (!batch_seen || ours / kernel <= kMaxOverKernelBatch);
       } else {
         kernel_met =
             kernel_met && (reads_all || ours / kernel <= kMaxOverKernel);
@@ -170,8 +170,9 @@ void SummaryReporter::PrintRatios(std::ostream& out, Clock clock) const {
     if (kernel <= 0) {
       // Nothing to copy: the search's only floor is reading the window.
       if (ours > 0) {
-        out << name << ": only reading the window takes " << Format("%.3f", read)
-            << " ms; ours is " << Format("%.2f", ours / read) << " x that\n";
+        out << name << ": only reading the window takes "
+            << Format("%.3f", read) << " ms; ours is "
+            << Format("%.2f", ours / read) << " x that\n";
       }
       continue;
     }

@@ -32,7 +32,8 @@ const std::string kSaved = std::string(kTailFoundPrefix);
 TEST(BatchRun, EmptyListShowsOnlyTheBox) {
   FakeWindow window;
   RunBatch(window);
-  EXPECT_EQ(std::vector<std::string>{"box: Sorry, no files selected."}, window.shown);
+  EXPECT_EQ(std::vector<std::string>{"box: Sorry, no files selected."},
+            window.shown);
   EXPECT_EQ(0, window.message_rounds);
 }
 
@@ -96,19 +97,24 @@ TEST(BatchRun, FoldersBesideEachSource) {
   testing::fs::create_directories(testing::PathOf(two));
   const Bytes first = WriteSource(one + "same.X3F", 50, 90, 1);
   const Bytes second = WriteSource(two + "same.X3F", 60, 100, 2);
-  const Bytes nested = WriteSource(one + "PostProcessed" + Sep() + "inner.X3F", 70, 110, 3);
+  const Bytes nested =
+      WriteSource(one + "PostProcessed" + Sep() + "inner.X3F", 70, 110, 3);
 
   FakeWindow window;
   window.entries = {one + "same.X3F", two + "same.X3F", two + "same.X3F",
                     one + "PostProcessed" + Sep() + "inner.X3F"};
   RunBatch(window);
 
-  EXPECT_EQ(Head(first, 58), ReadFile(one + "PostProcessed" + Sep() + "same.X3F"));
-  EXPECT_EQ(Head(second, 68), ReadFile(two + "PostProcessed" + Sep() + "same.X3F"));
-  const std::string inner = one + "PostProcessed" + Sep() + "PostProcessed" + Sep();
+  EXPECT_EQ(Head(first, 58),
+            ReadFile(one + "PostProcessed" + Sep() + "same.X3F"));
+  EXPECT_EQ(Head(second, 68),
+            ReadFile(two + "PostProcessed" + Sep() + "same.X3F"));
+  const std::string inner =
+      one + "PostProcessed" + Sep() + "PostProcessed" + Sep();
   EXPECT_EQ(Head(nested, 78), ReadFile(inner + "inner.X3F"));
-  EXPECT_EQ("box: Post-Process Completed. - New X3F Files were Saved at" + inner,
-            window.shown.back());
+  EXPECT_EQ(
+      "box: Post-Process Completed. - New X3F Files were Saved at" + inner,
+      window.shown.back());
   // Sources are never changed.
   EXPECT_EQ(second, ReadFile(two + "same.X3F"));
 }
@@ -126,7 +132,8 @@ TEST(BatchRun, UncreatableFolderFailsOnlyThatFile) {
   window.entries = {blocked + "a.X3F", blocked + "none.X3F", dir.File("b.X3F")};
   RunBatch(window);
   ASSERT_EQ(8u, window.shown.size());
-  EXPECT_EQ(0u, window.shown[1].find("status: a.X3F:Failed to post-process - Cannot create"))
+  EXPECT_EQ(0u, window.shown[1].find(
+                    "status: a.X3F:Failed to post-process - Cannot create"))
       << window.shown[1];
   EXPECT_EQ("status: none.X3F:Failed to post-process - no file tail found.",
             window.shown[3]);
@@ -138,7 +145,8 @@ TEST(BatchRun, UncreatableFolderFailsOnlyThatFile) {
 // "PostProcessed" folder comes with the first copy, never the source's own.
 TEST(BatchRun, FoldersOnlyForCopies) {
   ScopedTempDir dir;
-  const std::string plain = dir.File("plain") + Sep(), good = dir.File("good") + Sep();
+  const std::string plain = dir.File("plain") + Sep(),
+                    good = dir.File("good") + Sep();
   for (const auto& folder : {plain, good}) {
     testing::fs::create_directories(testing::PathOf(folder));
   }
@@ -157,7 +165,8 @@ TEST(BatchRun, FoldersOnlyForCopies) {
 
 TEST(BatchRun, ListChangedWhileMessagesAreProcessed) {
   ScopedTempDir dir;
-  const std::string a = dir.File("a.X3F"), b = dir.File("b.X3F"), c = dir.File("c.X3F");
+  const std::string a = dir.File("a.X3F"), b = dir.File("b.X3F"),
+                    c = dir.File("c.X3F");
   for (const auto& path : {a, b, c}) WriteSource(path, 40, 80);
 
   // Cleared after the first file: index 1 is gone; no "Ready.", no summary.
@@ -243,7 +252,8 @@ TEST(BatchRun, NestedDecodeFinishesFirst) {
 TEST(BatchRun, TrimAndFolderRules) {
   EXPECT_EQ("a b", TrimEntry(" \t\r\n a b \x01 "));
   // Bytes of UTF-8 sequences sort above the space and stay.
-  EXPECT_EQ("\xc3\xa9t\xc3\xa9\xc2\xa0", TrimEntry("\xc3\xa9t\xc3\xa9\xc2\xa0 "));
+  EXPECT_EQ("\xc3\xa9t\xc3\xa9\xc2\xa0",
+            TrimEntry("\xc3\xa9t\xc3\xa9\xc2\xa0 "));
   // A bare name gets its copy beside it, not at the root.
   EXPECT_EQ("PostProcessed" + Sep(), OutputFolderFor("bare.X3F"));
 }

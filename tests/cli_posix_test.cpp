@@ -25,7 +25,8 @@ using testing::ScopedTempDir;
 
 std::size_t Count(const std::string& text, const std::string& what) {
   std::size_t count = 0;
-  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+  for (auto at = text.find(what); at != std::string::npos;
+       at = text.find(what, at + 1)) {
     ++count;
   }
   return count;
@@ -61,20 +62,23 @@ TEST(CommandLinePosix, InterruptFinishesTheFileInProgress) {
   for (const std::string& name : names) {
     EXPECT_EQ(photo, testing::ReadFile(copies + "/" + name)) << name;
   }
-  EXPECT_NE(std::string::npos, shown.find("Stopped after " + std::to_string(done) +
-                                          " of " + std::to_string(kFiles) + " files.\n"))
+  EXPECT_NE(std::string::npos,
+            shown.find("Stopped after " + std::to_string(done) + " of " +
+                       std::to_string(kFiles) + " files.\n"))
       << shown;
 }
 
 TEST(CommandLinePosix, ProgressLineOnlyOnATerminal) {
   ScopedTempDir dir;
   for (const char* name : {"a.X3F", "b.X3F"}) {
-    testing::WriteFile(dir.File(name), testing::MakeX3f(testing::kPropLast).bytes);
+    testing::WriteFile(dir.File(name),
+                       testing::MakeX3f(testing::kPropLast).bytes);
   }
   int terminal = -1;
   int program_side = -1;
   ASSERT_EQ(0, ::openpty(&terminal, &program_side, nullptr, nullptr, nullptr));
-  const pid_t child = testing::SpawnCli({dir.Path()}, program_side, program_side);
+  const pid_t child =
+      testing::SpawnCli({dir.Path()}, program_side, program_side);
   ::close(program_side);
   // Once the program is gone, reading the terminal side fails with EIO.
   const std::string shown = testing::ReadUntilEnd(terminal);
@@ -83,8 +87,9 @@ TEST(CommandLinePosix, ProgressLineOnlyOnATerminal) {
   EXPECT_NE(std::string::npos, shown.find("\r[1/2] a.X3F")) << shown;
   EXPECT_NE(std::string::npos, shown.find("\r[2/2] b.X3F")) << shown;
   // Each progress text is blanked before the file's own line replaces it.
-  EXPECT_NE(std::string::npos,
-            shown.find("\r[2/2] b.X3F\r" + std::string(11, ' ') + "\r" + dir.Path()))
+  EXPECT_NE(
+      std::string::npos,
+      shown.find("\r[2/2] b.X3F\r" + std::string(11, ' ') + "\r" + dir.Path()))
       << shown;
 }
 

@@ -80,7 +80,8 @@ int WaitForExit(pid_t pid) {
 CliRun RunCli(const std::vector<std::string>& args) {
   const FilePointer out(std::tmpfile());
   const FilePointer err(std::tmpfile());
-  if (!out || !err) throw std::runtime_error("no temporary file for the output");
+  if (!out || !err)
+    throw std::runtime_error("no temporary file for the output");
   const int out_fd = ::fileno(out.get()), err_fd = ::fileno(err.get());
   CliRun run;
   run.status = WaitForExit(SpawnCli(args, out_fd, err_fd));
@@ -93,7 +94,8 @@ CliRun RunCli(const std::vector<std::string>& args) {
 CliRun RunCliIntoClosedPipe(const std::vector<std::string>& args) {
   const FilePointer err(std::tmpfile());
   int ends[2];
-  if (!err || ::pipe(ends) != 0) throw std::runtime_error("no pipe for the output");
+  if (!err || ::pipe(ends) != 0)
+    throw std::runtime_error("no pipe for the output");
   ::close(ends[0]);
   const OwnedFd out(ends[1]);
   const int err_fd = ::fileno(err.get());

@@ -18,12 +18,15 @@ OwnedHandle ScratchFile() {
   wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   const HANDLE file =
-      ::GetTempPathW(MAX_PATH + 1, folder) && ::GetTempFileNameW(folder, L"cli", 0, name)
-          ? ::CreateFileW(name, GENERIC_READ | GENERIC_WRITE,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                          &inherit, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr)
+      ::GetTempPathW(MAX_PATH + 1, folder) &&
+              ::GetTempFileNameW(folder, L"cli", 0, name)
+          ? ::CreateFileW(
+                name, GENERIC_READ | GENERIC_WRITE,
+                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                &inherit, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr)
           : INVALID_HANDLE_VALUE;
-  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("no file for the output");
+  if (file == INVALID_HANDLE_VALUE)
+    throw std::runtime_error("no file for the output");
   return OwnedHandle(file);
 }
 
@@ -31,7 +34,8 @@ std::string ReadAll(HANDLE file) {
   ::SetFilePointer(file, 0, nullptr, FILE_BEGIN);
   std::string text;
   char chunk[4096];
-  for (DWORD got = 0; ::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0;) {
+  for (DWORD got = 0;
+       ::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0;) {
     text.append(chunk, got);
   }
   return text;
@@ -44,7 +48,8 @@ int Run(const std::vector<std::string>& args, HANDLE out, HANDLE err) {
   // the current drive.
   const std::wstring program = Widen(VELKRANE_CLI);
   std::wstring command = QuotedArgument(program);
-  for (const std::string& arg : args) command += L" " + QuotedArgument(Widen(arg));
+  for (const std::string& arg : args)
+    command += L" " + QuotedArgument(Widen(arg));
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -53,7 +58,8 @@ int Run(const std::vector<std::string>& args, HANDLE out, HANDLE err) {
   startup.hStdError = err;
   PROCESS_INFORMATION process = {};
   if (!::CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, TRUE,
-                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
+                        CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                        &process)) {
     throw std::runtime_error("cannot start " + std::string(VELKRANE_CLI));
   }
   const OwnedHandle child(process.hProcess), thread(process.hThread);

@@ -24,11 +24,11 @@ namespace {
 using testing::Bytes;
 using testing::CliRun;
 using testing::Filler;
+using testing::Head;
 using testing::Joined;
 using testing::kIma2Last;
 using testing::kPropLast;
 using testing::MakeX3f;
-using testing::Head;
 using testing::ReadFile;
 using testing::RunCli;
 using testing::ScopedTempDir;
@@ -47,13 +47,15 @@ std::string Fingerprint(const Bytes& bytes) {
 
 // With the file layer's listing: the Windows build's C++ library cannot open
 // folders past 260 characters.
-void AddToSnapshot(const std::string& folder, const std::string& prefix, Tree& tree) {
+void AddToSnapshot(const std::string& folder, const std::string& prefix,
+                   Tree& tree) {
   for (const FolderEntry& entry : ListFolder(folder)) {
     const std::string path = WithTrailingSeparator(folder) + entry.name;
     if (entry.kind == EntryKind::kFolder) {
       const std::size_t before = tree.size();
       AddToSnapshot(path, prefix + entry.name + "/", tree);
-      if (tree.size() == before) tree[prefix + entry.name + "/"] = "empty folder";
+      if (tree.size() == before)
+        tree[prefix + entry.name + "/"] = "empty folder";
     } else {
       tree[prefix + entry.name] = Fingerprint(ReadFile(path));
     }
@@ -85,26 +87,32 @@ struct Photo {
 /// one glued on, junk holding "PROP", an earlier run's copy, a text file.
 struct Card {
   Card() {
-    const Bytes a = MakeX3f(kPropLast, 1).bytes, b = MakeX3f(kIma2Last, 2).bytes;
-    const Bytes c = MakeX3f(kPropLast, 4).bytes, d = MakeX3f(kIma2Last, 6).bytes;
+    const Bytes a = MakeX3f(kPropLast, 1).bytes,
+                b = MakeX3f(kIma2Last, 2).bytes;
+    const Bytes c = MakeX3f(kPropLast, 4).bytes,
+                d = MakeX3f(kIma2Last, 6).bytes;
     const Bytes glued = MakeX3f(kPropLast, 5).bytes;
     Bytes junk = Filler(60, 3);
     testing::Plant(junk, 20);
-    const std::string deep = std::string(120, 'd') + "/" + std::string(120, 'e');
+    const std::string deep =
+        std::string(120, 'd') + "/" + std::string(120, 'e');
     photos = {
         {"A.X3F", Joined(a, Filler(300, 7)), a, a},
         // The rule cuts an IMA2-last file 24 bytes short, in its directory.
-        {deep + "/long.x3F", Joined(d, Filler(9, 8)), d, Head(d, d.size() - 24)},
+        {deep + "/long.x3F", Joined(d, Filler(9, 8)), d,
+         Head(d, d.size() - 24)},
         {"none.X3F", Filler(500, 9), {}, {}},
         {"sub/b.x3f", Joined(b, junk), b, Joined(b, Head(junk, 28))},
-        {"sub/deep/\xe5\x86\x99\xe7\x9c\x9f.X3f", Joined(c, glued), c, Joined(c, glued)},
+        {"sub/deep/\xe5\x86\x99\xe7\x9c\x9f.X3f", Joined(c, glued), c,
+         Joined(c, glued)},
     };
     for (const Photo& photo : photos) Put(photo.relative, photo.bytes);
     Put("PostProcessed/A.X3F", photos[0].bytes);
     Put("notes.txt", testing::BytesOf("PROP notes PROP"));
   }
   void Put(const std::string& relative, const Bytes& bytes) {
-    testing::fs::create_directories(testing::PathOf(dir.File(relative)).parent_path());
+    testing::fs::create_directories(
+        testing::PathOf(dir.File(relative)).parent_path());
     WriteFile(dir.File(relative), bytes);
   }
 
@@ -114,7 +122,8 @@ struct Card {
 
 std::string WithPostProcessed(const std::string& relative) {
   const auto slash = relative.rfind('/') + 1;  // 0 when there is none
-  return relative.substr(0, slash) + kOutputFolderName + "/" + relative.substr(slash);
+  return relative.substr(0, slash) + kOutputFolderName + "/" +
+         relative.substr(slash);
 }
 
 TEST(CommandLine, RepairsATree) {
@@ -145,7 +154,8 @@ TEST(CommandLine, RepairsATree) {
     EXPECT_EQ("", result.err);
     const std::vector<std::string> shown = Lines(result.out);
     const std::size_t count = card.photos.size();
-    ASSERT_EQ(count + (run.json || run.dry_run ? 1 : 2), shown.size()) << result.out;
+    ASSERT_EQ(count + (run.json || run.dry_run ? 1 : 2), shown.size())
+        << result.out;
 
     std::int64_t cut = 0;
     for (std::size_t i = 0; i < count; ++i) {
@@ -155,9 +165,9 @@ TEST(CommandLine, RepairsATree) {
       const std::int64_t bytes_cut =
           static_cast<std::int64_t>(photo.bytes.size()) - length;
       const std::string source = card.dir.File(photo.relative);
-      const std::string target = run.to_out
-                                     ? out + kPathSeparator + photo.relative
-                                     : card.dir.File(WithPostProcessed(photo.relative));
+      const std::string target =
+          run.to_out ? out + kPathSeparator + photo.relative
+                     : card.dir.File(WithPostProcessed(photo.relative));
       if (!copy.empty()) cut += bytes_cut;
       if (run.json) {
         const Json line = Json::parse(shown[i]);
@@ -171,16 +181,18 @@ TEST(CommandLine, RepairsATree) {
         EXPECT_EQ(copy.empty() ? Json() : Json(length), line["length"]);
         EXPECT_EQ(copy.empty() ? Json() : Json(length - 8), line["tail"]);
         EXPECT_EQ(copy.empty() ? Json() : Json(bytes_cut), line["bytes_cut"]);
-        EXPECT_EQ(copy.empty() ? Json() : Json(run.rule_only ? "rule" : "structure"),
-                  line["tail_from"]);
-        EXPECT_EQ(copy == photo.copy && !copy.empty(), line["structure"] == "complete");
+        EXPECT_EQ(
+            copy.empty() ? Json() : Json(run.rule_only ? "rule" : "structure"),
+            line["tail_from"]);
+        EXPECT_EQ(copy == photo.copy && !copy.empty(),
+                  line["structure"] == "complete");
       } else if (copy.empty()) {
         EXPECT_EQ(source + ":" + kNoTailMessage, shown[i]);
       } else {
         const std::string said =
             source + ":" +
-            (run.dry_run ? kWouldCutPrefix + std::to_string(bytes_cut) + kWouldCutMiddle +
-                               std::to_string(length - 8)
+            (run.dry_run ? kWouldCutPrefix + std::to_string(bytes_cut) +
+                               kWouldCutMiddle + std::to_string(length - 8)
                          : kTailFoundPrefix + FileNamePart(target));
         // The verdict follows: complete at the file's own end, a problem
         // where the plain rule cuts into a directory or keeps a glued photo.
@@ -188,11 +200,13 @@ TEST(CommandLine, RepairsATree) {
           EXPECT_EQ(said + " (complete X3F)", shown[i]);
         } else {
           EXPECT_EQ(0u, shown[i].rfind(said + " (", 0)) << shown[i];
-          EXPECT_EQ(std::string::npos, shown[i].find("complete X3F")) << shown[i];
+          EXPECT_EQ(std::string::npos, shown[i].find("complete X3F"))
+              << shown[i];
         }
       }
       if (run.dry_run || copy.empty()) continue;
-      (run.to_out ? want_out[photo.relative] : want[WithPostProcessed(photo.relative)]) =
+      (run.to_out ? want_out[photo.relative]
+                  : want[WithPostProcessed(photo.relative)]) =
           Fingerprint(copy);
     }
     if (run.json) {
@@ -204,11 +218,12 @@ TEST(CommandLine, RepairsATree) {
       EXPECT_EQ(0, summary["failed"]);
       EXPECT_EQ(cut, summary["bytes_cut"]);
     } else {
-      EXPECT_EQ(
-          (run.dry_run ? "Would repair 4" : "Repaired 4") +
-              std::string(", without a tail 1, failed 0; ") + std::to_string(cut) +
-              (run.dry_run ? " bytes would be cut. Nothing was written." : " bytes cut."),
-          shown[count]);
+      EXPECT_EQ((run.dry_run ? "Would repair 4" : "Repaired 4") +
+                    std::string(", without a tail 1, failed 0; ") +
+                    std::to_string(cut) +
+                    (run.dry_run ? " bytes would be cut. Nothing was written."
+                                 : " bytes cut."),
+                shown[count]);
     }
     // The whole trees: the sources and the old copy unchanged, nothing
     // written on a dry run (not even a folder), no temporaries.
@@ -270,8 +285,8 @@ TEST(CommandLine, ExitStatusAndMessages) {
       // the first one's copy.
       {{"-o", out, good, other},
        1,
-       other + ":" + kFailedPrefix + "Cannot write " + out + kPathSeparator + "A.X3F" +
-           kTargetTakenSuffix,
+       other + ":" + kFailedPrefix + "Cannot write " + out + kPathSeparator +
+           "A.X3F" + kTargetTakenSuffix,
        "",
        ""},
   };
@@ -295,11 +310,13 @@ TEST(CommandLine, ExitStatusAndMessages) {
 // letter case beyond ASCII on Windows ("ÉTÉ" and "été").
 TEST(CommandLine, ACopyNeverReplacesAnotherOfTheSameRun) {
   ScopedTempDir dir;
-  const Bytes first = MakeX3f(kPropLast, 1).bytes, second = MakeX3f(kPropLast, 2).bytes;
+  const Bytes first = MakeX3f(kPropLast, 1).bytes,
+              second = MakeX3f(kPropLast, 2).bytes;
   const std::string out = dir.File("out");
   testing::fs::create_directories(testing::PathOf(out));
 #ifdef _WIN32
-  const std::string one_name = "\xc3\x89T\xc3\x89.X3F", two_name = "\xc3\xa9t\xc3\xa9.X3F";
+  const std::string one_name = "\xc3\x89T\xc3\x89.X3F",
+                    two_name = "\xc3\xa9t\xc3\xa9.X3F";
 #else
   const std::string one_name = "x/A.X3F", two_name = "y/A.X3F";
   testing::fs::create_directories(testing::PathOf(out + "/x"));
@@ -345,8 +362,9 @@ TEST(CommandLine, ClosedPipeDoesNotStopTheRun) {
     EXPECT_EQ(run.status, result.status) << result.err;
     EXPECT_EQ("", result.err);
     for (std::size_t i = 0; i < photos.size(); ++i) {
-      const std::string copy = dir.File(std::string(kOutputFolderName) + "/SDIM000" +
-                                        std::to_string(i) + ".X3F");
+      const std::string copy =
+          dir.File(std::string(kOutputFolderName) + "/SDIM000" +
+                   std::to_string(i) + ".X3F");
       ASSERT_TRUE(testing::Exists(copy)) << copy;
       EXPECT_TRUE(photos[i] == ReadFile(copy)) << copy;
     }
@@ -358,18 +376,24 @@ TEST(CommandLine, ClosedPipeDoesNotStopTheRun) {
 // lets the plain rule look past that point, here in a file without a header.
 TEST(CommandLine, WholeFileWidensOnlyTheRule) {
   ScopedTempDir dir;
-  const std::string photo = dir.File("SDIM0070.X3F"), plain = dir.File("PLAIN.X3F");
-  testing::WriteSparse(photo, testing::LargeX3f({"IMAG", "PROP"}, 45000000).Grow(45000100));
-  testing::WriteSparse(plain, testing::SparseFile().Put(40000000, "PROP").Grow(45000000));
+  const std::string photo = dir.File("SDIM0070.X3F"),
+                    plain = dir.File("PLAIN.X3F");
+  testing::WriteSparse(
+      photo, testing::LargeX3f({"IMAG", "PROP"}, 45000000).Grow(45000100));
+  testing::WriteSparse(
+      plain, testing::SparseFile().Put(40000000, "PROP").Grow(45000000));
   const std::string out = dir.File(kOutputFolderName) + kPathSeparator;
 
   const CliRun as_they_come = RunCli({photo, plain});
   EXPECT_EQ(1, as_they_come.status);
-  EXPECT_NE(std::string::npos, as_they_come.out.find("SDIM0070.X3F (complete X3F)"))
+  EXPECT_NE(std::string::npos,
+            as_they_come.out.find("SDIM0070.X3F (complete X3F)"))
       << as_they_come.out;
-  EXPECT_NE(std::string::npos, as_they_come.out.find(std::string("PLAIN.X3F:") + kNoTailMessage))
+  EXPECT_NE(std::string::npos,
+            as_they_come.out.find(std::string("PLAIN.X3F:") + kNoTailMessage))
       << as_they_come.out;
-  EXPECT_TRUE(Head(ReadFile(photo), 45000000) == ReadFile(out + "SDIM0070.X3F"));
+  EXPECT_TRUE(Head(ReadFile(photo), 45000000) ==
+              ReadFile(out + "SDIM0070.X3F"));
   EXPECT_FALSE(testing::Exists(out + "PLAIN.X3F"));
 
   const CliRun whole = RunCli({"--whole-file", plain});

@@ -59,10 +59,10 @@ TEST(PosixFiles, SpecialEntriesFailAtOnce) {
   ScopedTempDir dir;
   ASSERT_EQ(0, ::mkfifo(dir.File("fifo").c_str(), 0600));
   ASSERT_EQ(0, ::symlink(dir.File("loop").c_str(), dir.File("loop").c_str()));
-  ASSERT_EQ(0, ::symlink(dir.File("gone").c_str(), dir.File("dangling").c_str()));
-  for (const std::string& source :
-       {dir.File("fifo"), std::string("/dev/zero"), dir.File("loop"),
-        dir.File("dangling")}) {
+  ASSERT_EQ(0,
+            ::symlink(dir.File("gone").c_str(), dir.File("dangling").c_str()));
+  for (const std::string& source : {dir.File("fifo"), std::string("/dev/zero"),
+                                    dir.File("loop"), dir.File("dangling")}) {
     const std::string outcome = Repair(source, dir.File("out.X3F"));
     EXPECT_EQ(0u, outcome.rfind("error: Cannot open " + source, 0)) << outcome;
   }
@@ -75,9 +75,11 @@ TEST(PosixFiles, TargetThatIsTheSourceIsRefused) {
   const Bytes bytes = WriteSource(source, 100, 200);
   ASSERT_EQ(0, ::link(source.c_str(), dir.File("hard.X3F").c_str()));
   ASSERT_EQ(0, ::symlink(dir.Path().c_str(), dir.File("alias").c_str()));
-  for (const std::string& target : {dir.File("hard.X3F"), dir.File("alias/src.X3F")}) {
-    EXPECT_EQ("error: Cannot write " + target + ": it is the source file itself",
-              Repair(source, target));
+  for (const std::string& target :
+       {dir.File("hard.X3F"), dir.File("alias/src.X3F")}) {
+    EXPECT_EQ(
+        "error: Cannot write " + target + ": it is the source file itself",
+        Repair(source, target));
     EXPECT_EQ(bytes, ReadFile(source));
   }
   EXPECT_EQ(3u, Listing(dir.Path()).size());
@@ -89,7 +91,8 @@ TEST(PosixFiles, TwoGigabyteSparseSourceUsesTheWindow) {
   const std::string source = dir.File("huge.X3F");
   WriteSource(source, 500, 1000);
   ASSERT_EQ(0, ::truncate(source.c_str(), (3ll << 30)));
-  EXPECT_EQ(std::string(kTailFoundPrefix) + "out.X3F", Repair(source, dir.File("out.X3F")));
+  EXPECT_EQ(std::string(kTailFoundPrefix) + "out.X3F",
+            Repair(source, dir.File("out.X3F")));
   EXPECT_EQ(508u, ReadFile(dir.File("out.X3F")).size());
 }
 
@@ -189,7 +192,8 @@ std::vector<std::string> DiskEvents(const std::string& log,
     }
     std::smatch t;
     if (!std::regex_search(path, t, temporary)) return path;
-    const auto number = temporaries.emplace(path, temporaries.size() + 1).first->second;
+    const auto number =
+        temporaries.emplace(path, temporaries.size() + 1).first->second;
     return t.prefix().str() + t[1].str() + "TEMP" + std::to_string(number);
   };
   std::vector<std::string> events;
@@ -233,9 +237,12 @@ TEST(PosixFiles, CopyIsOnTheDiskBeforeItTakesTheName) {
                  << TextOf(logs.File("refused"));
   }
   const std::vector<std::string> copies = {
-      "flush PostProcessed/TEMP1", "rename PostProcessed/TEMP1 PostProcessed/a.X3F",
-      "flush PostProcessed",       "flush PostProcessed/TEMP2",
-      "rename PostProcessed/TEMP2 PostProcessed/b.X3F", "flush PostProcessed"};
+      "flush PostProcessed/TEMP1",
+      "rename PostProcessed/TEMP1 PostProcessed/a.X3F",
+      "flush PostProcessed",
+      "flush PostProcessed/TEMP2",
+      "rename PostProcessed/TEMP2 PostProcessed/b.X3F",
+      "flush PostProcessed"};
   std::vector<std::string> new_folder = {"mkdir PostProcessed", "flush ."};
   new_folder.insert(new_folder.end(), copies.begin(), copies.end());
   const struct {
@@ -256,14 +263,17 @@ TEST(PosixFiles, CopyIsOnTheDiskBeforeItTakesTheName) {
     // LeakSanitizer refuses to run under a tracer; leaks are the suite's
     // business.
     const std::string command =
-        "ASAN_OPTIONS=detect_leaks=0 strace -f -y -o " + quoted(logs.File("log")) +
+        "ASAN_OPTIONS=detect_leaks=0 strace -f -y -o " +
+        quoted(logs.File("log")) +
         " -e trace=mkdir,mkdirat,rename,renameat,renameat2,fsync,fdatasync " +
         quoted(VELKRANE_DECODE_ONCE) + " " + quoted(dir.File("a.X3F")) + " " +
         quoted(dir.File("b.X3F")) + " >" + quoted(logs.File("out"));
     ASSERT_EQ(0, std::system(command.c_str()));
     const std::string out = TextOf(logs.File("out"));
-    EXPECT_NE(std::string::npos, out.find(std::string("a.X3F:") + kTailFoundPrefix + "a.X3F"));
-    EXPECT_NE(std::string::npos, out.find(std::string("b.X3F:") + kTailFoundPrefix + "b.X3F"));
+    EXPECT_NE(std::string::npos,
+              out.find(std::string("a.X3F:") + kTailFoundPrefix + "a.X3F"));
+    EXPECT_NE(std::string::npos,
+              out.find(std::string("b.X3F:") + kTailFoundPrefix + "b.X3F"));
     EXPECT_EQ(c.events, DiskEvents(TextOf(logs.File("log")), dir.Path()));
     EXPECT_EQ(Head(a, 208), ReadFile(dir.File("PostProcessed/a.X3F")));
     EXPECT_EQ(Head(b, 108), ReadFile(dir.File("PostProcessed/b.X3F")));

@@ -51,16 +51,17 @@ TEST(WindowsFiles, SourceHeldOpenElsewhereFails) {
   ScopedTempDir dir;
   const std::string source = dir.File("held.X3F");
   WriteSource(source, 50, 100);
-  const HANDLE other = ::CreateFileW(Widen(source).c_str(), GENERIC_READ,
-                                     FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                     nullptr);
+  const HANDLE other =
+      ::CreateFileW(Widen(source).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, other);
   const std::string held = Repair(source, dir.File("out.X3F"));
   ::CloseHandle(other);
   EXPECT_EQ(0u, held.rfind("error: Cannot open " + source, 0)) << held;
   EXPECT_FALSE(Exists(dir.File("out.X3F")));
   // Once the other program lets go, it works.
-  EXPECT_EQ(std::string(kTailFoundPrefix) + "out.X3F", Repair(source, dir.File("out.X3F")));
+  EXPECT_EQ(std::string(kTailFoundPrefix) + "out.X3F",
+            Repair(source, dir.File("out.X3F")));
   EXPECT_EQ(58u, ReadFile(dir.File("out.X3F")).size());
 }
 
@@ -78,7 +79,8 @@ TEST(WindowsFiles, UnicodeAndLongNames) {
     // The output folder is not there yet: creating it is the batch run's job.
     EXPECT_EQ(0u, Repair(source, target).rfind("error: ", 0));
     CreateFolders(OutputFolderFor(source));
-    EXPECT_EQ(std::string(kTailFoundPrefix) + unicode + ".X3F", Repair(source, target));
+    EXPECT_EQ(std::string(kTailFoundPrefix) + unicode + ".X3F",
+              Repair(source, target));
     EXPECT_EQ(68u, ReadFile(target).size());
   }
 }

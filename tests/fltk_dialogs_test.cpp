@@ -1,8 +1,8 @@
 // What the Linux open-file dialog makes of our filter, and where it opens.
 // FltkDialogs' Fl_Native_File_Chooser uses the GTK chooser where the GTK
 // libraries load, else FLTK's own Fl_File_Chooser; each is opened for real
-// here, read and answered. FLTK settles which once per process, at the first chooser, so
-// each runs in a fresh process of this program.
+// here, read and answered. FLTK settles which once per process, at the first
+// chooser, so each runs in a fresh process of this program.
 
 #include <dlfcn.h>
 #include <sys/wait.h>
@@ -68,8 +68,8 @@ Widget* Find(Fl_Group* group, const char* label = nullptr) {
   for (int i = 0; i < group->children(); ++i) {
     Fl_Widget* child = group->child(i);
     auto* widget = dynamic_cast<Widget*>(child);
-    const bool named = !label || (child->label() &&
-                                  std::string(child->label()) == label);
+    const bool named =
+        !label || (child->label() && std::string(child->label()) == label);
     if (widget && named) return widget;
     if (Fl_Group* inner = child->as_group()) {
       if (Widget* found = Find<Widget>(inner, label)) return found;
@@ -141,8 +141,8 @@ struct Gtk {
   void (*free_slist)(GSList*) = Symbol<void(GSList*)>("g_slist_free");
   Type (*chooser_type)() = Symbol<Type()>("gtk_file_chooser_get_type");
   Type (*dialog_type)() = Symbol<Type()>("gtk_dialog_get_type");
-  int (*is_a)(void*, Type) =
-      Symbol<int(void*, Type)>("g_type_check_instance_is_a");
+  int (*is_a)(void*,
+              Type) = Symbol<int(void*, Type)>("g_type_check_instance_is_a");
   int (*mapped)(void*) = Symbol<int(void*)>("gtk_widget_get_mapped");
   GSList* (*filters)(void*) =
       Symbol<GSList*(void*)>("gtk_file_chooser_list_filters");
@@ -158,8 +158,9 @@ struct Gtk {
   int (*send_key)(void*, unsigned, unsigned) =
       Symbol<int(void*, unsigned, unsigned)>("gtk_test_widget_send_key");
   bool loaded = timeout_add && toplevels && free_list && free_slist &&
-                chooser_type && dialog_type && is_a && mapped && filters && name &&
-                passes && respond && current_folder && free && focus && send_key;
+                chooser_type && dialog_type && is_a && mapped && filters &&
+                name && passes && respond && current_folder && free && focus &&
+                send_key;
 };
 
 /// The last GTK window on the screen of `type`, or nullptr.
@@ -173,7 +174,9 @@ void* ShownGtkWindow(const Gtk& gtk, Gtk::Type type) {
   return shown;
 }
 
-void* ShownGtkChooser(const Gtk& gtk) { return ShownGtkWindow(gtk, gtk.chooser_type()); }
+void* ShownGtkChooser(const Gtk& gtk) {
+  return ShownGtkWindow(gtk, gtk.chooser_type());
+}
 
 struct GtkReader {
   Gtk gtk;
@@ -206,7 +209,7 @@ int ReadGtkChooser(void* data) {
   // FLTK waits for the dialog in a loop of its own and listens for the
   // answer only after it, so an early answer is lost: answer every tick.
   if (dialog) gtk.respond(dialog, -6);  // GTK_RESPONSE_CANCEL
-  return 1;  // call again
+  return 1;                             // call again
 }
 
 enum class Chooser { kFltk, kGtk };
@@ -272,7 +275,7 @@ struct GtkTypist {
   Gtk gtk;
   std::string typed;
   std::size_t selects = 0;
-  Names folders;  // where each chooser opened; "" for no folder
+  Names folders;           // where each chooser opened; "" for no folder
   std::size_t waited = 0;  // ticks the chooser has not shown a folder
   std::size_t ticks = 0;   // since it showed one
 };
@@ -310,20 +313,23 @@ int DriveGtkChooser(void* data) {
     const char c = typed[key];
     const bool shifted = std::isupper(static_cast<unsigned char>(c)) ||
                          std::strchr("~!@#$%^&*()_+{}|:\"<>?", c);
-    gtk.send_key(focus, static_cast<unsigned char>(c), shifted ? kShiftMask : 0);
+    gtk.send_key(focus, static_cast<unsigned char>(c),
+                 shifted ? kShiftMask : 0);
   } else if (typist.folders.size() == 1 && key == typed.size() && focus) {
     gtk.send_key(focus, kReturnKey, 0);
   } else if (typist.folders.size() > 1 || key > typed.size() + kEnterTicks) {
     // Any box the chooser put up over itself (an error about what was
     // typed) holds it open until answered.
-    gtk.respond(ShownGtkWindow(gtk, gtk.dialog_type()), -6);  // GTK_RESPONSE_CANCEL
+    gtk.respond(ShownGtkWindow(gtk, gtk.dialog_type()),
+                -6);  // GTK_RESPONSE_CANCEL
   }
   return 1;
 }
 
 Names Entries(const TMainForm& form) {
   Names entries;
-  for (int i = 1; i <= form.LBMain->size(); ++i) entries.emplace_back(form.LBMain->text(i));
+  for (int i = 1; i <= form.LBMain->size(); ++i)
+    entries.emplace_back(form.LBMain->text(i));
   return entries;
 }
 
@@ -342,7 +348,8 @@ Names Entries(const TMainForm& form) {
     const std::string typed = dir.File("typed/picked.x3f");
     const std::string given = dir.File("given/g.X3F");
     const std::string dropped = dir.File("dropped/d.X3F");
-    for (const std::string& path : {typed, given, dropped}) testing::WriteFile(path, {});
+    for (const std::string& path : {typed, given, dropped})
+      testing::WriteFile(path, {});
     EXPECT_EQ(0, ::chdir(dir.File("start").c_str()));
     { Fl_Native_File_Chooser probe; }
     GtkTypist typist;
@@ -372,8 +379,9 @@ Names Entries(const TMainForm& form) {
       // that is still there.
       testing::fs::remove_all(testing::PathOf(dir.File("dropped")));
       select();
-      const Names folders = {dir.File("start"), dir.File("typed"), dir.File("given"),
-                             dir.File("dropped"), dir.Path()};
+      const Names folders = {dir.File("start"), dir.File("typed"),
+                             dir.File("given"), dir.File("dropped"),
+                             dir.Path()};
       EXPECT_EQ(folders, typist.folders);
       code = ::testing::Test::HasFailure() ? 1 : 0;
       if (code != 0) {

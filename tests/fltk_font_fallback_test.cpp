@@ -125,9 +125,9 @@ TEST(FontFallback, NamesStartingWithFormatCodesShowAsWritten) {
   testing::WaitUntilMapped(&window);
 
   const char* const names[] = {
-      "@b@C1bold red.X3F", "@S200 a.X3F",      "@.a.X3F",
-      "@@a.X3F",           "@-a.X3F",          "@B1 a.X3F",
-      "@r a.X3F",          "@",                "@b\u5199\u771f0003.X3F",
+      "@b@C1bold red.X3F", "@S200 a.X3F", "@.a.X3F",
+      "@@a.X3F",           "@-a.X3F",     "@B1 a.X3F",
+      "@r a.X3F",          "@",           "@b\u5199\u771f0003.X3F",
       kLatinName,
   };
   for (const char* name : names) {
@@ -138,7 +138,8 @@ TEST(FontFallback, NamesStartingWithFormatCodesShowAsWritten) {
     window.redraw();
     Fl::check();
     EXPECT_TRUE(Capture(window, *ours) == Capture(window, *as_written)) << name;
-    EXPECT_EQ(as_written->hscrollbar.visible(), ours->hscrollbar.visible()) << name;
+    EXPECT_EQ(as_written->hscrollbar.visible(), ours->hscrollbar.visible())
+        << name;
   }
   window.hide();
   Fl::check();

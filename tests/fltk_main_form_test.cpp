@@ -183,9 +183,7 @@ class MainFormTest : public ::testing::Test {
   std::function<void(const std::string&)> on_status_;
 };
 
-std::string Processing(const std::string& name) {
-  return ProcessingText(name);
-}
+std::string Processing(const std::string& name) { return ProcessingText(name); }
 
 /// `path` as a file manager puts it in a text/uri-list line.
 std::string FileUri(const std::string& path) {
@@ -261,7 +259,8 @@ TEST_F(MainFormTest, StartTexts) {
   EXPECT_EQ("Morlisk - Velkrane - Quendar", form_.L1->Text());
   EXPECT_EQ(kNoticeText, form_.Label2->Text());
   EXPECT_EQ("", form_.SBar->Panel(0)->Text());
-  EXPECT_EQ(std::string("Contact ") + kSupportAddress, form_.SBar->Panel(1)->Text());
+  EXPECT_EQ(std::string("Contact ") + kSupportAddress,
+            form_.SBar->Panel(1)->Text());
   EXPECT_EQ(std::string("Web ") + kWebAddress, form_.SBar->Panel(2)->Text());
   EXPECT_STREQ("Decode", form_.Button1->label());
   EXPECT_STREQ("Select", form_.Button2->label());
@@ -287,14 +286,16 @@ TEST_F(MainFormTest, EscapeLeavesTheWindowOpen) {
 
 TEST_F(MainFormTest, ListRowsAreThirteenPixelsHigh) {
   std::vector<std::string> many;
-  for (int i = 0; i < 60; ++i) many.push_back("/photos/" + std::to_string(i) + ".X3F");
+  for (int i = 0; i < 60; ++i)
+    many.push_back("/photos/" + std::to_string(i) + ".X3F");
   Select(many);
   form_.LBMain->topline(11);
   EXPECT_EQ(10 * 13, form_.LBMain->position());
 }
 
 TEST_F(MainFormTest, SelectReplacesCancelKeepsClearEmpties) {
-  const std::vector<std::string> first = {"/a/one.X3F", "/a/two.X3F", "/a/three.x3f"};
+  const std::vector<std::string> first = {"/a/one.X3F", "/a/two.X3F",
+                                          "/a/three.x3f"};
   const std::vector<std::string> second = {"/b/z.X3F", "/b/y.X3F"};
   Select(first);
   EXPECT_EQ(first, Entries());
@@ -315,21 +316,27 @@ TEST_F(MainFormTest, SelectReplacesCancelKeepsClearEmpties) {
   // The dialog opens in the current folder, then where the last files
   // picked are; a cancel or Clear leaves it there.
   Select(std::nullopt);
-  EXPECT_EQ((std::vector<std::string>{"", "/a/", "/b/", "/b/"}), dialogs_.folders);
+  EXPECT_EQ((std::vector<std::string>{"", "/a/", "/b/", "/b/"}),
+            dialogs_.folders);
 }
 
 // The paths given at start, and later a drop from the file manager: files
 // as they are, folders as the .x3f files inside, in the order given.
 TEST_F(MainFormTest, StartPathsFillTheListAndADropReplacesIt) {
   ScopedTempDir dir;
-  const std::string photo = "\xe5\x86\x99\xe7\x9c\x9f/\xf0\x9f\x8c\x85 0004.X3F";
-  for (const char* name : {"b.X3F", "a.X3F", "card/DCIM/2.X3F", "card/1.x3f",
-                           "card/notes.txt", "card/PostProcessed/1.x3f", photo.c_str()}) {
-    testing::fs::create_directories(testing::PathOf(dir.File(name)).parent_path());
+  const std::string photo =
+      "\xe5\x86\x99\xe7\x9c\x9f/\xf0\x9f\x8c\x85 0004.X3F";
+  for (const char* name :
+       {"b.X3F", "a.X3F", "card/DCIM/2.X3F", "card/1.x3f", "card/notes.txt",
+        "card/PostProcessed/1.x3f", photo.c_str()}) {
+    testing::fs::create_directories(
+        testing::PathOf(dir.File(name)).parent_path());
     WriteFile(dir.File(name), {1});
   }
-  const std::string a = dir.File("a.X3F"), b = dir.File("b.X3F"), card = dir.File("card");
-  const std::string one = dir.File("card/1.x3f"), two = dir.File("card/DCIM/2.X3F");
+  const std::string a = dir.File("a.X3F"), b = dir.File("b.X3F"),
+                    card = dir.File("card");
+  const std::string one = dir.File("card/1.x3f"),
+                    two = dir.File("card/DCIM/2.X3F");
 
   form_.OpenPaths({"", card, b, a});
   EXPECT_EQ((std::vector<std::string>{one, two, b, a}), Entries());
@@ -338,7 +345,8 @@ TEST_F(MainFormTest, StartPathsFillTheListAndADropReplacesIt) {
   Select(std::nullopt);
 
   ASSERT_TRUE(Drop(FileUri(dir.File(photo)) + FileUri(a) + FileUri(card)));
-  EXPECT_EQ((std::vector<std::string>{dir.File(photo), a, one, two}), Entries());
+  EXPECT_EQ((std::vector<std::string>{dir.File(photo), a, one, two}),
+            Entries());
   ASSERT_TRUE(Drop("https://example.org/a.X3F\r\n"));
   EXPECT_EQ((std::vector<std::string>{dir.File(photo), a, one, two}), Entries())
       << "a drop without local files leaves the list";
@@ -346,14 +354,16 @@ TEST_F(MainFormTest, StartPathsFillTheListAndADropReplacesIt) {
 
   // Select opens where the first path given or dropped is.
   Select(std::nullopt);
-  EXPECT_EQ((std::vector<std::string>{DirectoryPart(card), DirectoryPart(dir.File(photo))}),
+  EXPECT_EQ((std::vector<std::string>{DirectoryPart(card),
+                                      DirectoryPart(dir.File(photo))}),
             dialogs_.folders);
 }
 
 TEST_F(MainFormTest, DecodeWithEmptyListSaysSoAndLeavesTheStatus) {
   const std::string status_before = Status();
   EXPECT_TRUE(Decode().empty());
-  EXPECT_EQ(std::vector<std::string>{"Sorry, no files selected."}, dialogs_.messages);
+  EXPECT_EQ(std::vector<std::string>{"Sorry, no files selected."},
+            dialogs_.messages);
   EXPECT_EQ(status_before, Status());
   EXPECT_TRUE(dialogs_.errors.empty());
 }
@@ -363,7 +373,8 @@ TEST_F(MainFormTest, DecodeRunsOverRealFiles) {
   const Bytes a = WriteSource(dir.File("a.X3F"), 40, 100, 1);
   WriteFile(dir.File("b.x3f"), Filler(30, 2));
   WriteFile(dir.File("c.X3F"), {});
-  Select(std::vector<std::string>{dir.File("a.X3F"), dir.File("b.x3f"), dir.File("c.X3F")});
+  Select(std::vector<std::string>{dir.File("a.X3F"), dir.File("b.x3f"),
+                                  dir.File("c.X3F")});
 
   const std::vector<std::string> want = {
       Processing("a.X3F"),
@@ -377,9 +388,10 @@ TEST_F(MainFormTest, DecodeRunsOverRealFiles) {
   EXPECT_EQ(want, Decode());
 
   const std::string folder = dir.Path() + "/PostProcessed/";
-  EXPECT_EQ(std::vector<std::string>{
-                "Post-Process Completed. - New X3F Files were Saved at" + folder},
-            dialogs_.messages);
+  EXPECT_EQ(
+      std::vector<std::string>{
+          "Post-Process Completed. - New X3F Files were Saved at" + folder},
+      dialogs_.messages);
   EXPECT_EQ(std::vector<std::string>{"Ready."}, dialogs_.status_at_message)
       << "the summary comes after Ready.";
   EXPECT_EQ(Head(a, 48), ReadFile(folder + "a.X3F"));
@@ -393,12 +405,14 @@ TEST_F(MainFormTest, DecodeRunsOverRealFiles) {
 // entries at the remaining indices.
 TEST_F(MainFormTest, ListChangedDuringRun) {
   ScopedTempDir dir;
-  for (const char* name : {"a.X3F", "b.X3F", "c.X3F", "x.X3F", "y.X3F", "z.X3F"}) {
+  for (const char* name :
+       {"a.X3F", "b.X3F", "c.X3F", "x.X3F", "y.X3F", "z.X3F"}) {
     WriteSource(dir.File(name), 20, 40, 3);
   }
   const std::vector<std::string> abc = {dir.File("a.X3F"), dir.File("b.X3F"),
                                         dir.File("c.X3F")};
-  const std::string a_done = "a.X3F:Post-processed successfully! - saved as a.X3F";
+  const std::string a_done =
+      "a.X3F:Post-processed successfully! - saved as a.X3F";
   const struct {
     const char* name;
     std::function<void()> press;
@@ -406,13 +420,16 @@ TEST_F(MainFormTest, ListChangedDuringRun) {
     std::vector<std::string> want_errors;
     std::size_t want_messages;
   } cases[] = {
-      {"Clear", [&] { form_.Button3->do_callback(); },
+      {"Clear",
+       [&] { form_.Button3->do_callback(); },
        {Processing("a.X3F"), a_done},
-       {"List index out of bounds (1)"}, 0},
+       {"List index out of bounds (1)"},
+       0},
       {"Select a shorter list",
        [&] { Select(std::vector<std::string>{dir.File("x.X3F")}); },
        {Processing("a.X3F"), a_done},
-       {"List index out of bounds (1)"}, 0},
+       {"List index out of bounds (1)"},
+       0},
       {"Select a list as long",
        [&] {
          Select(std::vector<std::string>{dir.File("x.X3F"), dir.File("y.X3F"),
@@ -422,7 +439,8 @@ TEST_F(MainFormTest, ListChangedDuringRun) {
         "y.X3F:Post-processed successfully! - saved as y.X3F",
         Processing("z.X3F"),
         "z.X3F:Post-processed successfully! - saved as z.X3F", "Ready."},
-       {}, 1},
+       {},
+       1},
   };
   for (const auto& c : cases) {
     dialogs_.messages.clear();

@@ -84,8 +84,8 @@ TEST(MessageBoxTest, EnterAndEscPressOkAndTheBoxSitsCentred) {
                {FL_KP_Enter, BoxIcon::kStop},
                {FL_Escape, BoxIcon::kStop}};
   for (const auto& c : cases) {
-    const BoxVisit visit =
-        Visit(c.key, [&] { ShowMessageBox("Sorry, no files selected.", c.icon); });
+    const BoxVisit visit = Visit(
+        c.key, [&] { ShowMessageBox("Sorry, no files selected.", c.icon); });
     const std::string name = "key " + std::to_string(c.key);
     ASSERT_TRUE(visit.seen) << name;
     EXPECT_EQ("Velkrane", visit.title) << name;
@@ -142,10 +142,12 @@ TEST_F(RealBoxesTest, ListClearedDuringRunShowsTheErrorBox) {
     form_.LBMain->add(dir.File(name).c_str());
   }
   // Clear goes in as a queued press that the run's first pump delivers.
-  Fl::add_timeout(0.0, [](void* data) {
-    static_cast<TMainForm*>(data)->Button3->do_callback();
-  }, &form_);
-  const BoxVisit visit = Visit(FL_Escape, [&] { form_.Button1->do_callback(); });
+  Fl::add_timeout(
+      0.0,
+      [](void* data) { static_cast<TMainForm*>(data)->Button3->do_callback(); },
+      &form_);
+  const BoxVisit visit =
+      Visit(FL_Escape, [&] { form_.Button1->do_callback(); });
   ASSERT_TRUE(visit.seen);
   EXPECT_EQ("List index out of bounds (1)", visit.text);
   EXPECT_TRUE(visit.has_icon) << "the error box carries the stop sign";

@@ -16,13 +16,13 @@ namespace {
 using testing::Bytes;
 using testing::Exists;
 using testing::Filler;
+using testing::Head;
 using testing::Joined;
 using testing::kIma2Last;
 using testing::kPropLast;
 using testing::Listing;
 using testing::MakeX3f;
 using testing::Plant;
-using testing::Head;
 using testing::ReadFile;
 using testing::ScopedTempDir;
 using testing::SparseFile;
@@ -46,13 +46,15 @@ Outcome RepairBytes(const Bytes& bytes, RepairOptions options = {}) {
   options.dry_run = false;
   Outcome run{RepairFile(source, target, options), {}};
   const bool found = run.outcome.result == RepairResult::kRepaired;
-  EXPECT_EQ(found ? RepairResult::kWouldRepair : RepairResult::kTailNotFound, dry.result);
+  EXPECT_EQ(found ? RepairResult::kWouldRepair : RepairResult::kTailNotFound,
+            dry.result);
   EXPECT_EQ(run.outcome.length, dry.length);
   EXPECT_EQ(run.outcome.tail_from, dry.tail_from);
   EXPECT_EQ(VerdictText(run.outcome.verdict), VerdictText(dry.verdict));
   EXPECT_EQ(bytes, ReadFile(source)) << "the source must never change";
   if (found) run.copy = ReadFile(target);
-  EXPECT_EQ(found ? 2u : 1u, Listing(dir.Path()).size()) << "no temporary file may be left";
+  EXPECT_EQ(found ? 2u : 1u, Listing(dir.Path()).size())
+      << "no temporary file may be left";
   return run;
 }
 
@@ -60,7 +62,8 @@ Outcome RepairBytes(const Bytes& bytes, RepairOptions options = {}) {
 void ExpectCopy(const Bytes& bytes, const Outcome& run, std::size_t length,
                 const std::string& verdict, TailSource from) {
   const RepairOutcome& got = run.outcome;
-  EXPECT_EQ(length ? RepairResult::kRepaired : RepairResult::kTailNotFound, got.result);
+  EXPECT_EQ(length ? RepairResult::kRepaired : RepairResult::kTailNotFound,
+            got.result);
   EXPECT_EQ(Head(bytes, length), run.copy);
   EXPECT_EQ(verdict, VerdictText(got.verdict));
   EXPECT_EQ(static_cast<std::int64_t>(bytes.size()), got.source_size);
@@ -74,7 +77,8 @@ void ExpectCopy(const Bytes& bytes, const Outcome& run, std::size_t length,
 // rule alone. A complete copy comes from the directory, any other from the
 // rule; a length of 0 means no tail, and the verdict then says why.
 TEST(RepairFile, WhereTheCopyEnds) {
-  const X3fLayout prop_last = MakeX3f(kPropLast, 1), ima2_last = MakeX3f(kIma2Last, 2);
+  const X3fLayout prop_last = MakeX3f(kPropLast, 1),
+                  ima2_last = MakeX3f(kIma2Last, 2);
   const Bytes &p = prop_last.bytes, &i = ima2_last.bytes;
   // Another camera's file: its sections, and so its directory, lie elsewhere.
   const X3fLayout glued = MakeX3f(kPropLast, 3, 48);
@@ -88,7 +92,8 @@ TEST(RepairFile, WhereTheCopyEnds) {
   const std::size_t short_cut = i.size() - 24;
   const std::string complete = kCompleteX3f, no_header = "no X3F header",
                     outside = "the directory offset points outside the file",
-                    third = "no directory at offset " + std::to_string(ima2_last.offsets[2]);
+                    third = "no directory at offset " +
+                            std::to_string(ima2_last.offsets[2]);
   const struct {
     const char* name;
     Bytes bytes;
@@ -99,26 +104,33 @@ TEST(RepairFile, WhereTheCopyEnds) {
   } cases[] = {
       {"intact, PROP last", p, p.size(), complete, p.size(), complete},
       {"intact, IMA2 last", i, i.size(), complete, short_cut, third},
-      {"junk after PROP last", Joined(p, junk), p.size(), complete, p.size(), complete},
-      {"junk after IMA2 last", Joined(i, junk), i.size(), complete, short_cut, third},
-      {"a second X3F glued on", Joined(i, second), i.size(), complete, i.size() + second.size(),
+      {"junk after PROP last", Joined(p, junk), p.size(), complete, p.size(),
+       complete},
+      {"junk after IMA2 last", Joined(i, junk), i.size(), complete, short_cut,
+       third},
+      {"a second X3F glued on", Joined(i, second), i.size(), complete,
+       i.size() + second.size(),
        "no directory at offset " + std::to_string(glued.directory)},
-      {"the first half of a second X3F", Joined(i, Head(second, second.size() / 2)), i.size(),
-       complete, short_cut, third},
-      {"junk holding PROP after PROP last", Joined(p, junk_with_prop), p.size(), complete,
-       p.size() + 108, outside},
-      {"truncated in the directory", Head(i, short_cut + 2), short_cut, third, short_cut, third},
-      {"truncated before the directory", Head(p, prop_last.directory), 0, outside, 0, outside},
+      {"the first half of a second X3F",
+       Joined(i, Head(second, second.size() / 2)), i.size(), complete,
+       short_cut, third},
+      {"junk holding PROP after PROP last", Joined(p, junk_with_prop), p.size(),
+       complete, p.size() + 108, outside},
+      {"truncated in the directory", Head(i, short_cut + 2), short_cut, third,
+       short_cut, third},
+      {"truncated before the directory", Head(p, prop_last.directory), 0,
+       outside, 0, outside},
       {"not an X3F", plain, 58, no_header, 58, no_header},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const TailSource from = c.verdict == complete ? TailSource::kStructure : TailSource::kRule;
+    const TailSource from =
+        c.verdict == complete ? TailSource::kStructure : TailSource::kRule;
     ExpectCopy(c.bytes, RepairBytes(c.bytes), c.length, c.verdict, from);
     RepairOptions rule_only;
     rule_only.rule_only = true;
-    ExpectCopy(c.bytes, RepairBytes(c.bytes, rule_only), c.rule_length, c.rule_verdict,
-               TailSource::kRule);
+    ExpectCopy(c.bytes, RepairBytes(c.bytes, rule_only), c.rule_length,
+               c.rule_verdict, TailSource::kRule);
   }
 }
 
@@ -126,7 +138,8 @@ TEST(RepairFile, AGluedEndPastTheWindow) {
   // Sections of 7.5 MB put the glued X3F's end past the first kLoadLimit
   // bytes; window or whole file, the copy ends where the first file does.
   // (velkrane-cli's --whole-file test covers a lone file past the window.)
-  const Bytes first = MakeX3f(kIma2Last, 6).bytes, large = MakeX3f(kPropLast, 7, 7500000).bytes;
+  const Bytes first = MakeX3f(kIma2Last, 6).bytes,
+              large = MakeX3f(kPropLast, 7, 7500000).bytes;
   ASSERT_GT(large.size(), static_cast<std::size_t>(kLoadLimit));
   const Bytes glued = Joined(first, large);
   for (const bool whole_file : {false, true}) {
@@ -146,7 +159,8 @@ TEST(RepairFile, AGluedEndPastTheWindow) {
 // not megabytes of both.
 ::testing::AssertionResult SameBytes(const Bytes& want, const Bytes& got) {
   if (want == got) return ::testing::AssertionSuccess();
-  const auto differ = std::mismatch(want.begin(), want.end(), got.begin(), got.end());
+  const auto differ =
+      std::mismatch(want.begin(), want.end(), got.begin(), got.end());
   return ::testing::AssertionFailure()
          << "want " << want.size() << " bytes, got " << got.size()
          << ", first difference at " << (differ.first - want.begin());
@@ -158,20 +172,28 @@ TEST(RepairFile, AGluedEndPastTheWindow) {
 // Decode run.
 TEST(RepairFile, LargeFilesOfLaterCameras) {
   constexpr std::int64_t kMB = 1000000;
-  const std::vector<std::string> later = {"IMA2", "CAMF", "PROP", "IMA2", "IMA2"};
+  const std::vector<std::string> later = {"IMA2", "CAMF", "PROP", "IMA2",
+                                          "IMA2"};
   const SparseFile intact = testing::LargeX3f(later, 45 * kMB);
-  const SparseFile junk = SparseFile(intact).Put(45 * kMB + 300000 - 8, "PROPjunk");
+  const SparseFile junk =
+      SparseFile(intact).Put(45 * kMB + 300000 - 8, "PROPjunk");
   // Image data holds "PROP" by chance about once in 140 windows.
   const SparseFile stray = SparseFile(junk).Put(20 * kMB, "PROP");
-  const SparseFile prop_last = testing::LargeX3f(kPropLast, 14 * kMB).Grow(54 * kMB);
-  const SparseFile no_directory =
-      SparseFile().Put(0, "FOVb").Put(29 * kMB, "PROP").Put(40 * kMB, "PROP").Grow(45 * kMB);
+  const SparseFile prop_last =
+      testing::LargeX3f(kPropLast, 14 * kMB).Grow(54 * kMB);
+  const SparseFile no_directory = SparseFile()
+                                      .Put(0, "FOVb")
+                                      .Put(29 * kMB, "PROP")
+                                      .Put(40 * kMB, "PROP")
+                                      .Grow(45 * kMB);
   // pieces[2] is the second section's signature.
   SparseFile broken = intact;
   broken.Put(broken.pieces[2].first, "SECx");
-  const SparseFile no_prop = testing::LargeX3f({"IMA2", "CAMF", "IMA2"}, 45 * kMB);
-  const SparseFile glued =
-      testing::LargeX3f(later, 20 * kMB).Put(38 * kMB, MakeX3f(kIma2Last, 3).bytes).Grow(45 * kMB);
+  const SparseFile no_prop =
+      testing::LargeX3f({"IMA2", "CAMF", "IMA2"}, 45 * kMB);
+  const SparseFile glued = testing::LargeX3f(later, 20 * kMB)
+                               .Put(38 * kMB, MakeX3f(kIma2Last, 3).bytes)
+                               .Grow(45 * kMB);
 
   const std::string complete = kCompleteX3f;
   const struct {
@@ -182,21 +204,26 @@ TEST(RepairFile, LargeFilesOfLaterCameras) {
     std::string verdict;  // of the copy, or of the file without an end
   } cases[] = {
       {"45 MB, intact", intact, 45 * kMB, TailSource::kStructure, complete},
-      {"45 MB, 300,000 bytes of junk", junk, 45 * kMB, TailSource::kStructure, complete},
-      {"45 MB, a stray PROP in the window", stray, 45 * kMB, TailSource::kStructure, complete},
-      {"14 MB, PROP last, 40 MB of junk", prop_last, 14 * kMB, TailSource::kStructure, complete},
+      {"45 MB, 300,000 bytes of junk", junk, 45 * kMB, TailSource::kStructure,
+       complete},
+      {"45 MB, a stray PROP in the window", stray, 45 * kMB,
+       TailSource::kStructure, complete},
+      {"14 MB, PROP last, 40 MB of junk", prop_last, 14 * kMB,
+       TailSource::kStructure, complete},
       {"45 MB, no directory", no_directory, 29 * kMB + 8, TailSource::kRule,
        "no directory at offset 0"},
       {"45 MB, a section that fails the check", broken, 0, TailSource::kRule,
        "section 2 (CAMF) does not start with its signature"},
-      {"45 MB, no PROP section", no_prop, 45 * kMB, TailSource::kStructure, complete},
+      {"45 MB, no PROP section", no_prop, 45 * kMB, TailSource::kStructure,
+       complete},
       {"20 MB, a second X3F in the junk past the window", glued, 20 * kMB,
        TailSource::kStructure, complete},
   };
   ScopedTempDir dir;
   const std::string name = "SDIM0001.X3F";
   const std::string source = dir.File(name), target = dir.File("out.X3F");
-  const std::string decoded = dir.File(std::string(kOutputFolderName) + "/" + name);
+  const std::string decoded =
+      dir.File(std::string(kOutputFolderName) + "/" + name);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     testing::WriteSparse(source, c.file);
@@ -216,7 +243,8 @@ TEST(RepairFile, LargeFilesOfLaterCameras) {
     window.entries = {source};
     RunBatch(window);
     EXPECT_EQ("status: " + name + ":" +
-                  (c.length != 0 ? kTailFoundPrefix + name : std::string(kNoTailMessage)),
+                  (c.length != 0 ? kTailFoundPrefix + name
+                                 : std::string(kNoTailMessage)),
               window.shown.at(1));
     EXPECT_EQ(c.length != 0, Exists(decoded));
     EXPECT_TRUE(SameBytes(want, Exists(decoded) ? ReadFile(decoded) : Bytes{}));

@@ -175,7 +175,8 @@ TEST(Faults, TinyDiskFillsUp) {
     RunBatch(window);
     return window.shown.at(1);
   });
-  EXPECT_EQ("status: IMG 0001.X3F:Failed to post-process - Stream write error", report);
+  EXPECT_EQ("status: IMG 0001.X3F:Failed to post-process - Stream write error",
+            report);
   scene.ExpectUntouched();
 }
 
@@ -190,10 +191,12 @@ TEST(Faults, UnwritableOutputFolder) {
       return std::string("cannot drop root");
     }
     RunBatch(window);
-    return window.shown.at(1) + "|" + window.shown.at(3) + "|" + window.shown.at(4);
+    return window.shown.at(1) + "|" + window.shown.at(3) + "|" +
+           window.shown.at(4);
   });
-  const std::string failed = "status: IMG 0001.X3F:Failed to post-process - Cannot create " +
-                             scene.target + ": Permission denied";
+  const std::string failed =
+      "status: IMG 0001.X3F:Failed to post-process - Cannot create " +
+      scene.target + ": Permission denied";
   EXPECT_EQ(failed + "|" + failed + "|status: Ready.", report);
   ::chmod(scene.out.c_str(), 0755);
   scene.ExpectUntouched();
@@ -231,8 +234,10 @@ TEST(Faults, FlushFails) {
       RunBatch(window);
       return window.shown.at(1) + "\n" + window.shown.at(3);
     });
-    if (report == "no filter") GTEST_SKIP() << "the kernel refuses a seccomp filter";
-    const std::string failed = "status: IMG 0001.X3F:Failed to post-process - Stream write error";
+    if (report == "no filter")
+      GTEST_SKIP() << "the kernel refuses a seccomp filter";
+    const std::string failed =
+        "status: IMG 0001.X3F:Failed to post-process - Stream write error";
     EXPECT_EQ(failed + "\n" + failed, report);
     if (earlier_copy) {
       scene.ExpectUntouched();
@@ -263,29 +268,42 @@ TEST(Faults, SourceChangesBetweenSearchAndCopy) {
     std::function<void(const std::string&)> change;
     std::string outcome;
   } cases[] = {
-      {"shrinks", false, [](const std::string& path) { ::truncate(path.c_str(), 1000); },
-       failed},
+      {"shrinks", false,
+       [](const std::string& path) { ::truncate(path.c_str(), 1000); }, failed},
       {"tail overwritten", false,
-       [](const std::string& path) { Overwrite(path, 5000, std::string(8, '\0')); }, failed},
+       [](const std::string& path) {
+         Overwrite(path, 5000, std::string(8, '\0'));
+       },
+       failed},
       // The open handle still reads the whole file.
-      {"disappears", false, [](const std::string& path) { ::unlink(path.c_str()); },
+      {"disappears", false,
+       [](const std::string& path) { ::unlink(path.c_str()); },
        std::string(kTailFoundPrefix) + "IMG 0001.X3F"},
       {"X3F directory overwritten", true,
-       [&](const std::string& path) { Overwrite(path, x3f.directory, "SECx"); }, failed},
+       [&](const std::string& path) { Overwrite(path, x3f.directory, "SECx"); },
+       failed},
       {"X3F section signature overwritten", true,
-       [&](const std::string& path) { Overwrite(path, x3f.offsets[2], "SECx"); }, failed},
+       [&](const std::string& path) {
+         Overwrite(path, x3f.offsets[2], "SECx");
+       },
+       failed},
       {"X3F offset overwritten", true,
-       [&](const std::string& path) { Overwrite(path, x3f.bytes.size() - 4, "SECx"); }, failed},
+       [&](const std::string& path) {
+         Overwrite(path, x3f.bytes.size() - 4, "SECx");
+       },
+       failed},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Scene scene(5000);
-    if (c.is_x3f) WriteFile(scene.source, testing::Joined(x3f.bytes, Filler(300)));
+    if (c.is_x3f)
+      WriteFile(scene.source, testing::Joined(x3f.bytes, Filler(300)));
     const Bytes original = ReadFile(scene.source);
     const std::string report = RunWatched([&] {
       RepairOptions options;
       options.after_search = [&] { c.change(scene.source); };
-      const RepairOutcome outcome = RepairFile(scene.source, scene.target, options);
+      const RepairOutcome outcome =
+          RepairFile(scene.source, scene.target, options);
       return outcome.result == RepairResult::kRepaired
                  ? kTailFoundPrefix + FileNamePart(scene.target)
                  : std::string("not repaired");
@@ -303,8 +321,11 @@ TEST(Faults, SourceChangesBetweenSearchAndCopy) {
 TEST(Faults, HostileNames) {
   ScopedTempDir dir;
   const std::string names[] = {
-      "with spaces  inside.X3F", "-rf --help.X3F", "line\nbreak.X3F",
-      "\xe5\x86\x99\xe7\x9c\x9f \xc3\xa9\xe2\x82\xac.X3F", "back\\slash:colon.X3F",
+      "with spaces  inside.X3F",
+      "-rf --help.X3F",
+      "line\nbreak.X3F",
+      "\xe5\x86\x99\xe7\x9c\x9f \xc3\xa9\xe2\x82\xac.X3F",
+      "back\\slash:colon.X3F",
       "*?[glob].X3F"};
   RecordingWindow window;
   Bytes bytes;
@@ -323,8 +344,10 @@ TEST(Faults, HostileNames) {
     want += "status: Processing file " + name + "...|status: " + name + ":" +
             kTailFoundPrefix + name + "|";
   }
-  want += "status: Ready.|box: Post-Process Completed. - New X3F Files were Saved at" +
-          dir.File("PostProcessed") + "/|";
+  want +=
+      "status: Ready.|box: Post-Process Completed. - New X3F Files were Saved "
+      "at" +
+      dir.File("PostProcessed") + "/|";
   EXPECT_EQ(want, report);
   for (const auto& name : names) {
     EXPECT_EQ(Head(bytes, 208), ReadFile(dir.File("PostProcessed/" + name)));

@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <random>
 
-#include "fileio/file_io.h"
 #include "allocation_limit.h"
 #include "batch/repair_one.h"
 #include "batch/run_texts.h"
+#include "fileio/file_io.h"
 #include "test_util.h"
 #include "x3f/cut_decision.h"
 #include "x3f/end_search.h"
@@ -66,18 +66,19 @@ TEST(TailSearch, CandidatePositions) {
     const char* bytes;
     std::int64_t want;
   } cases[] = {
-      {"0123456PROPxxxx", 7},               // lowest candidate
-      {"012345PROPxxxxx", kNoTail},         // position 6 is never tested
-      {"0123456PROPPROP", 11},              // the last one wins
-      {"01234567PROPROPxxxxx", 11},         // overlapping occurrences
-      {"0123456789PRO", kNoTail},           // cut short at the end
-      {"0123456789PROP", 10},               // ends the buffer
-      {"PROPPROP", kNoTail},                // too short to hold a candidate
+      {"0123456PROPxxxx", 7},        // lowest candidate
+      {"012345PROPxxxxx", kNoTail},  // position 6 is never tested
+      {"0123456PROPPROP", 11},       // the last one wins
+      {"01234567PROPROPxxxxx", 11},  // overlapping occurrences
+      {"0123456789PRO", kNoTail},    // cut short at the end
+      {"0123456789PROP", 10},        // ends the buffer
+      {"PROPPROP", kNoTail},         // too short to hold a candidate
       {"", kNoTail},
   };
   for (const auto& c : cases) {
     const Bytes bytes = BytesOf(c.bytes);
-    EXPECT_EQ(c.want, FindLastSignature(bytes.data(), bytes.size(), 7)) << c.bytes;
+    EXPECT_EQ(c.want, FindLastSignature(bytes.data(), bytes.size(), 7))
+        << c.bytes;
     EXPECT_EQ(c.want, ReferenceTail(bytes)) << c.bytes;
   }
 }
@@ -87,7 +88,8 @@ TEST(TailSearch, MatchesThePlainRuleOnRandomMixes) {
   // span several filtered stretches and to end inside a partial one.
   std::minstd_rand random(7);
   const std::string dense = "PROX";
-  const std::string sparse = "PROXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXX";
+  const std::string sparse =
+      "PROXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXX";
   for (int round = 0; round < 20000; ++round) {
     const std::string& alphabet = round % 2 ? sparse : dense;
     Bytes bytes(8 + random() % 600);
@@ -95,7 +97,8 @@ TEST(TailSearch, MatchesThePlainRuleOnRandomMixes) {
       b = static_cast<unsigned char>(alphabet[random() % alphabet.size()]);
     }
     // Sparse bytes rarely spell the signature themselves; plant a few.
-    for (int planted = round % 3; planted > 0 && alphabet == sparse; --planted) {
+    for (int planted = round % 3; planted > 0 && alphabet == sparse;
+         --planted) {
       Plant(bytes, random() % (bytes.size() - 3));
     }
     const std::size_t lowest = random() % 12;
@@ -189,7 +192,8 @@ TEST(PostProcessFile, LoadLimit) {
     EXPECT_EQ(c.outcome, repair.outcome);
     if (c.outcome == found) {
       ASSERT_EQ(c.tail + 8, repair.target.size());
-      EXPECT_TRUE(std::equal(repair.target.begin(), repair.target.end(), bytes.begin()));
+      EXPECT_TRUE(std::equal(repair.target.begin(), repair.target.end(),
+                             bytes.begin()));
     } else {
       EXPECT_FALSE(repair.target_written);
     }

@@ -36,8 +36,8 @@ class ScopedTempDir {
   explicit ScopedTempDir(const fs::path& base = fs::temp_directory_path()) {
     std::random_device random;
     for (;;) {
-      path_ = base /
-              ("velkrane-test-" + std::to_string(random()) + std::to_string(random()));
+      path_ = base / ("velkrane-test-" + std::to_string(random()) +
+                      std::to_string(random()));
       if (fs::create_directory(path_)) break;
     }
   }
@@ -76,7 +76,8 @@ inline Bytes Filler(std::size_t size, unsigned seed = 1) {
 }
 
 inline void Plant(Bytes& bytes, std::size_t pos, const char* text = "PROP") {
-  for (std::size_t i = 0; text[i]; ++i) bytes.at(pos + i) = static_cast<unsigned char>(text[i]);
+  for (std::size_t i = 0; text[i]; ++i)
+    bytes.at(pos + i) = static_cast<unsigned char>(text[i]);
 }
 
 inline void WriteFile(const std::string& path, const Bytes& bytes) {
@@ -88,8 +89,8 @@ inline void WriteFile(const std::string& path, const Bytes& bytes) {
 
 /// Writes a source of `size` bytes with its tail signature at `tail` (so a
 /// repaired copy is its first `tail + 8` bytes) and returns its bytes.
-inline Bytes WriteSource(const std::string& path, std::size_t tail, std::size_t size,
-                         unsigned seed = 1) {
+inline Bytes WriteSource(const std::string& path, std::size_t tail,
+                         std::size_t size, unsigned seed = 1) {
   Bytes bytes = Filler(size, seed);
   Plant(bytes, tail);
   WriteFile(path, bytes);
@@ -98,12 +99,14 @@ inline Bytes WriteSource(const std::string& path, std::size_t tail, std::size_t 
 
 /// The first `length` bytes: what a repair of `bytes` should write.
 inline Bytes Head(const Bytes& bytes, std::size_t length) {
-  return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
+  return Bytes(bytes.begin(),
+               bytes.begin() + static_cast<std::ptrdiff_t>(length));
 }
 
 /// Runs PostProcessFile and returns its message, or "error: " and the error's
 /// text. A failure must leave the message as it was.
-inline std::string Repair(const std::string& source, const std::string& target) {
+inline std::string Repair(const std::string& source,
+                          const std::string& target) {
   std::string message = "kept";
   try {
     PostProcessFile(source, target, message);
@@ -121,7 +124,8 @@ inline Bytes ReadFile(const std::string& path) {
   if (!in) throw std::runtime_error("cannot read test file " + path);
   Bytes bytes(static_cast<std::size_t>(in.tellg()));
   in.seekg(0);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  in.read(reinterpret_cast<char*>(bytes.data()),
+          static_cast<std::streamsize>(bytes.size()));
   if (!in) throw std::runtime_error("cannot read test file " + path);
   return bytes;
 }
@@ -151,7 +155,8 @@ class PredictableTemporaryNames {
   }
   ~PredictableTemporaryNames() { SetTemporaryNameBitsForTesting(nullptr); }
   PredictableTemporaryNames(const PredictableTemporaryNames&) = delete;
-  PredictableTemporaryNames& operator=(const PredictableTemporaryNames&) = delete;
+  PredictableTemporaryNames& operator=(const PredictableTemporaryNames&) =
+      delete;
 
   /// The name the next write to `target` tries first.
   std::string Next(const std::string& target) {

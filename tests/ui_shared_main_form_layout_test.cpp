@@ -25,11 +25,12 @@ TEST(MainFormLayout, ErrorBoxPeriodRule) {
       {"Done!", "Done!"},
       {"Cannot open x", "Cannot open x."},
       {"Ends with a period.", "Ends with a period."},
-      {"Ends with a dash -", "Ends with a dash -"},    // '-' sorts below '.'
-      {"Ends with a slash/", "Ends with a slash/."},   // '/' sorts above '.'
+      {"Ends with a dash -", "Ends with a dash -"},   // '-' sorts below '.'
+      {"Ends with a slash/", "Ends with a slash/."},  // '/' sorts above '.'
       {"", ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(c.shown, ErrorBoxText(c.message)) << c.message;
+  for (const auto& c : cases)
+    EXPECT_EQ(c.shown, ErrorBoxText(c.message)) << c.message;
 }
 
 TEST(MainFormLayout, OpenFilterEntries) {
@@ -41,11 +42,13 @@ TEST(MainFormLayout, OpenFilterEntries) {
 }
 
 TEST(MainFormLayout, ControlsFitTheClientArea) {
-  for (const Rect& r : {kPanel1, kLBMain, kButton1, kButton2, kButton3, kSBar}) {
+  for (const Rect& r :
+       {kPanel1, kLBMain, kButton1, kButton2, kButton3, kSBar}) {
     EXPECT_LE(r.left + r.width, kClientWidth);
     EXPECT_LE(r.top + r.height, kClientHeight);
   }
-  EXPECT_EQ(kClientHeight, kSBar.top + kSBar.height);  // the bar sits at the bottom
+  EXPECT_EQ(kClientHeight,
+            kSBar.top + kSBar.height);  // the bar sits at the bottom
 }
 
 // Edges are scaled, so the status bar still ends at the client's bottom.
@@ -59,13 +62,14 @@ TEST(MainFormLayout, ScaledForDpi) {
   };
   for (const auto& c : cases) {
     const Rect sbar = ScaleForDpi(kSBar, c.dpi);
-    EXPECT_EQ((std::vector<int>{c.client_width, c.client_height, c.font, c.sbar_top,
-                                c.sbar_height, c.edge1, -1}),
-              (std::vector<int>{ScaleForDpi(kClientWidth, c.dpi),
-                                ScaleForDpi(kClientHeight, c.dpi), ScaleForDpi(11, c.dpi),
-                                sbar.top, sbar.height,
-                                ScaleStatusEdgeForDpi(kStatusPanelEdges[1], c.dpi),
-                                ScaleStatusEdgeForDpi(kStatusPanelEdges[2], c.dpi)}))
+    EXPECT_EQ(
+        (std::vector<int>{c.client_width, c.client_height, c.font, c.sbar_top,
+                          c.sbar_height, c.edge1, -1}),
+        (std::vector<int>{ScaleForDpi(kClientWidth, c.dpi),
+                          ScaleForDpi(kClientHeight, c.dpi),
+                          ScaleForDpi(11, c.dpi), sbar.top, sbar.height,
+                          ScaleStatusEdgeForDpi(kStatusPanelEdges[1], c.dpi),
+                          ScaleStatusEdgeForDpi(kStatusPanelEdges[2], c.dpi)}))
         << c.dpi;
   }
   EXPECT_EQ(-17, ScaleForDpi(-11, 144)) << "rounds away from zero, as MulDiv";

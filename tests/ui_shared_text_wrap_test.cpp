@@ -8,7 +8,8 @@ namespace {
 // One unit per character, however many bytes it takes in UTF-8.
 int CharCount(const std::string& text) {
   int count = 0;
-  for (const char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  for (const char c : text)
+    count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
   return count;
 }
 
@@ -27,8 +28,10 @@ TEST(TextWrap, BreaksAtSpacesThenInsideLongWords) {
       {"/a/PostProcessed/", 8, {"/a/PostP", "rocessed", "/"}},
       {"a\nb c", 10, {"a", "b c"}},
       {"", 5, {""}},
-      {"\u00e9\u00e9\u00e9", 2, {"\u00e9\u00e9", "\u00e9"}},  // whole characters
-      {"abc", 0, {"a", "b", "c"}},  // still ends when nothing fits
+      {"\u00e9\u00e9\u00e9",
+       2,
+       {"\u00e9\u00e9", "\u00e9"}},  // whole characters
+      {"abc", 0, {"a", "b", "c"}},   // still ends when nothing fits
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.want, WrapText(c.text, c.max_width, CharCount))

@@ -90,7 +90,8 @@ int IconWidth(HICON icon) {
   ICONINFO info{};
   if (!icon || !::GetIconInfo(icon, &info)) return 0;
   BITMAP bitmap{};
-  ::GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+  ::GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap,
+               &bitmap);
   if (info.hbmColor) ::DeleteObject(info.hbmColor);
   ::DeleteObject(info.hbmMask);
   return bitmap.bmWidth;
@@ -138,9 +139,11 @@ class MainFormTest : public ::testing::Test {
     ::GetWindowRect(hwnd_, &window);
     ::GetClientRect(hwnd_, &client);
     RECT suggested = window;
-    suggested.right = window.left + (window.right - window.left - client.right) +
+    suggested.right = window.left +
+                      (window.right - window.left - client.right) +
                       ScaleForDpi(kClientWidth, dpi);
-    suggested.bottom = window.top + (window.bottom - window.top - client.bottom) +
+    suggested.bottom = window.top +
+                       (window.bottom - window.top - client.bottom) +
                        ScaleForDpi(kClientHeight, dpi);
     ::SendMessageW(hwnd_, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
                    reinterpret_cast<LPARAM>(&suggested));
@@ -445,7 +448,8 @@ TEST_F(MainFormTest, DropReplacesTheList) {
   Select(Paths{"C:\\old\\x.X3F"});
   const HDROP drop = MakeDrop({src.photo, src.card, src.a});
   ::SendMessageW(hwnd_, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
-  EXPECT_EQ((Paths{src.photo, src.card_files[0], src.card_files[1], src.a}), List());
+  EXPECT_EQ((Paths{src.photo, src.card_files[0], src.card_files[1], src.a}),
+            List());
   EXPECT_EQ(0u, ::GlobalSize(drop)) << "the drop's memory was not freed";
   EXPECT_EQ(ContactText(), Status(1)) << "nothing runs by itself";
 }
@@ -523,9 +527,7 @@ struct Sources {
   }
 };
 
-std::string Processing(const std::string& name) {
-  return ProcessingText(name);
-}
+std::string Processing(const std::string& name) { return ProcessingText(name); }
 std::string Saved(const std::string& name) {
   return name + ":" + kTailFoundPrefix + name;
 }
@@ -627,9 +629,8 @@ TEST_F(MainFormTest, PressesDuringARun) {
     EXPECT_EQ(c.want_status, status.texts) << c.what;
     ASSERT_EQ(c.want_boxes.size(), watcher.boxes.size()) << c.what;
     for (std::size_t i = 0; i < c.want_boxes.size(); ++i) {
-      const std::string want = c.want_boxes[i] == "summary"
-                                   ? SummaryText(src.out)
-                                   : c.want_boxes[i];
+      const std::string want =
+          c.want_boxes[i] == "summary" ? SummaryText(src.out) : c.want_boxes[i];
       EXPECT_EQ(want, watcher.boxes[i].text) << c.what;
       EXPECT_EQ(c.want_stop_icon, watcher.boxes[i].stop_icon) << c.what;
       EXPECT_EQ("Velkrane", watcher.boxes[i].caption) << c.what;

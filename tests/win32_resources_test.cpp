@@ -57,8 +57,8 @@ BOOL CALLBACK FirstName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR first) {
 }
 
 TEST(ProgramResources, IconFirstAndManifest) {
-  const HMODULE program = ::LoadLibraryExW(testing::ProgramPath().c_str(), nullptr,
-                                           LOAD_LIBRARY_AS_DATAFILE);
+  const HMODULE program = ::LoadLibraryExW(testing::ProgramPath().c_str(),
+                                           nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(nullptr, program);
   // Explorer shows the first icon group; it must be the program icon (1).
   WORD first_icon = 0;
@@ -74,7 +74,8 @@ TEST(ProgramResources, IconFirstAndManifest) {
   EXPECT_NE(std::string::npos, body.find("Microsoft.Windows.Common-Controls"));
   EXPECT_NE(std::string::npos, body.find("version=\"6.0.0.0\""));
   // Per-monitor v2 where Windows has it, the older forms before.
-  EXPECT_NE(std::string::npos, body.find(">PerMonitorV2, PerMonitor</dpiAwareness>"));
+  EXPECT_NE(std::string::npos,
+            body.find(">PerMonitorV2, PerMonitor</dpiAwareness>"));
   EXPECT_NE(std::string::npos, body.find(">true/pm</dpiAware>"));
   ::FreeLibrary(program);
 }

@@ -22,7 +22,8 @@ namespace velkrane::testing {
 // One argument as the C runtime's parser reads it back: in quotes, with the
 // backslashes before a quote doubled.
 inline std::wstring QuotedArgument(const std::wstring& arg) {
-  if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
+  if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos)
+    return arg;
   std::wstring quoted = L"\"";
   std::size_t backslashes = 0;
   for (const wchar_t c : arg) {

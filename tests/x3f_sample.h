@@ -20,12 +20,15 @@
 namespace velkrane::testing {
 
 /// The order the rule was made for: the file ends in "PROP" and the offset.
-inline const std::vector<std::string> kPropLast = {"CAMF", "IMAG", "IMA2", "PROP"};
+inline const std::vector<std::string> kPropLast = {"CAMF", "IMAG", "IMA2",
+                                                   "PROP"};
 /// The order of later cameras: the file ends in "IMA2" and the offset.
-inline const std::vector<std::string> kIma2Last = {"CAMF", "PROP", "IMA2", "IMA2"};
+inline const std::vector<std::string> kIma2Last = {"CAMF", "PROP", "IMA2",
+                                                   "IMA2"};
 
 inline void PutUint32(Bytes& bytes, std::size_t pos, std::uint32_t value) {
-  for (std::size_t i = 0; i < 4; ++i) bytes.at(pos + i) = static_cast<unsigned char>(value >> (8 * i));
+  for (std::size_t i = 0; i < 4; ++i)
+    bytes.at(pos + i) = static_cast<unsigned char>(value >> (8 * i));
 }
 
 /// An X3F whose sections lie in the file in directory order, each
@@ -38,16 +41,21 @@ struct X3fLayout {
 
 /// The signature a section of `type` starts with.
 inline std::string SectionSignature(const std::string& type) {
-  return type == "PROP" ? "SECp" : type == "CAMF" ? "SECc" : type[0] == 'I' ? "SECi" : "SECx";
+  return type == "PROP"   ? "SECp"
+         : type == "CAMF" ? "SECc"
+         : type[0] == 'I' ? "SECi"
+                          : "SECx";
 }
 
 /// A directory at `directory` listing sections of `types` at `offsets`, each
 /// `length` bytes long, followed by its offset: the last bytes of an X3F.
 inline Bytes DirectoryBytes(const std::vector<std::string>& types,
-                            const std::vector<std::uint32_t>& offsets, std::size_t length,
-                            std::uint32_t directory) {
+                            const std::vector<std::uint32_t>& offsets,
+                            std::size_t length, std::uint32_t directory) {
   Bytes b;
-  const auto text = [&b](const std::string& t) { b.insert(b.end(), t.begin(), t.end()); };
+  const auto text = [&b](const std::string& t) {
+    b.insert(b.end(), t.begin(), t.end());
+  };
   const auto word = [&b](std::size_t v) {
     b.resize(b.size() + 4);
     PutUint32(b, b.size() - 4, static_cast<std::uint32_t>(v));
@@ -64,8 +72,8 @@ inline Bytes DirectoryBytes(const std::vector<std::string>& types,
   return b;
 }
 
-inline X3fLayout MakeX3f(const std::vector<std::string>& types, unsigned seed = 1,
-                         std::size_t section_size = 40) {
+inline X3fLayout MakeX3f(const std::vector<std::string>& types,
+                         unsigned seed = 1, std::size_t section_size = 40) {
   X3fLayout x3f;
   Bytes& b = x3f.bytes;
   b = {'F', 'O', 'V', 'b'};
@@ -74,11 +82,13 @@ inline X3fLayout MakeX3f(const std::vector<std::string>& types, unsigned seed = 
     x3f.offsets.push_back(static_cast<std::uint32_t>(b.size()));
     const std::string signature = SectionSignature(types[k]);
     b.insert(b.end(), signature.begin(), signature.end());
-    const Bytes body = Filler(section_size - 4, seed * 100 + static_cast<unsigned>(k));
+    const Bytes body =
+        Filler(section_size - 4, seed * 100 + static_cast<unsigned>(k));
     b.insert(b.end(), body.begin(), body.end());
   }
   x3f.directory = static_cast<std::uint32_t>(b.size());
-  const Bytes directory = DirectoryBytes(types, x3f.offsets, section_size, x3f.directory);
+  const Bytes directory =
+      DirectoryBytes(types, x3f.offsets, section_size, x3f.directory);
   b.insert(b.end(), directory.begin(), directory.end());
   return x3f;
 }
@@ -105,18 +115,20 @@ struct SparseFile {
 
 /// An X3F of `length` bytes: the header, sections of `types` sharing the
 /// room up to the directory (each its signature, then zeros), the directory.
-inline SparseFile LargeX3f(const std::vector<std::string>& types, std::int64_t length) {
+inline SparseFile LargeX3f(const std::vector<std::string>& types,
+                           std::int64_t length) {
   SparseFile file;
   file.Put(0, "FOVb");
-  const auto directory =
-      static_cast<std::uint32_t>(length - 16 - 12 * static_cast<std::int64_t>(types.size()));
+  const auto directory = static_cast<std::uint32_t>(
+      length - 16 - 12 * static_cast<std::int64_t>(types.size()));
   const std::size_t section = (directory - 16) / types.size();
   std::vector<std::uint32_t> offsets;
   for (std::size_t k = 0; k < types.size(); ++k) {
     offsets.push_back(static_cast<std::uint32_t>(16 + k * section));
     file.Put(offsets.back(), SectionSignature(types[k]));
   }
-  return file.Put(directory, DirectoryBytes(types, offsets, section, directory));
+  return file.Put(directory,
+                  DirectoryBytes(types, offsets, section, directory));
 }
 
 /// Writes `file` with holes between its pieces where the file system has them.
@@ -129,7 +141,8 @@ inline void WriteSparse(const std::string& path, const SparseFile& file) {
   }
   std::int64_t written = 0;
   for (const auto& piece : file.pieces) {
-    written = std::max(written, piece.first + static_cast<std::int64_t>(piece.second.size()));
+    written = std::max(
+        written, piece.first + static_cast<std::int64_t>(piece.second.size()));
   }
   if (written < file.size) {
     out.seekp(file.size - 1);
@@ -145,8 +158,10 @@ inline Bytes Joined(Bytes first, const Bytes& second) {
 
 /// Reads from memory; a read that reaches `limit` or past it sets `overran`
 /// and fails as a short file read would.
-inline ReadAtFunction ReaderOf(const Bytes& bytes, std::int64_t limit, bool& overran) {
-  return [&bytes, limit, &overran](std::int64_t offset, void* data, std::size_t size) {
+inline ReadAtFunction ReaderOf(const Bytes& bytes, std::int64_t limit,
+                               bool& overran) {
+  return [&bytes, limit, &overran](std::int64_t offset, void* data,
+                                   std::size_t size) {
     if (offset < 0 || offset + static_cast<std::int64_t>(size) > limit) {
       overran = true;
       throw Error(kStreamReadError);
@@ -167,7 +182,8 @@ inline X3fEnds ReferenceEnds(const Bytes& bytes, std::int64_t window = -1) {
     const auto at = static_cast<std::size_t>(d);
     if (!IsDirectoryAt(bytes.data(), at)) continue;
     const std::int64_t e = X3fEndFor(d, ReadUint32(&bytes[at + 8]));
-    if (e > n || ReadUint32(&bytes[static_cast<std::size_t>(e - 4)]) != d) continue;
+    if (e > n || ReadUint32(&bytes[static_cast<std::size_t>(e - 4)]) != d)
+      continue;
     bool overran = false;
     if (CheckX3fStructure(ReaderOf(bytes, e, overran), e).complete) {
       want.end = e;

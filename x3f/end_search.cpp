@@ -64,8 +64,9 @@ class BackwardPass {
     if (tail_top < to && Scan(tail_top, to, Signatures::kDirectory)) {
       return true;
     }
-    return Scan(from, tail_top,
-                directories_ ? Signatures::kTailOrDirectory : Signatures::kTail);
+    return Scan(
+        from, tail_top,
+        directories_ ? Signatures::kTailOrDirectory : Signatures::kTail);
   }
 
   bool Scan(std::int64_t from, std::int64_t to, Signatures wanted) {
@@ -75,7 +76,8 @@ class BackwardPass {
         if (!directories_) return true;
         wanted = Signatures::kDirectory;
       }
-      const std::size_t pos = LastSignature(data_, Index(from), Index(to), wanted);
+      const std::size_t pos =
+          LastSignature(data_, Index(from), Index(to), wanted);
       if (pos == kNoCandidate) return false;
       const std::int64_t at = start_ + static_cast<std::int64_t>(pos);
       if (wanted != Signatures::kDirectory && at >= kLowestTailPosition &&

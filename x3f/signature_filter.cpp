@@ -24,7 +24,8 @@ constexpr std::size_t kStretch = 256;
 template <bool kWantTail, bool kWantDirectory>
 bool StartsExactly(const unsigned char* at) {
   return (kWantTail && std::memcmp(at, kTail, sizeof kTail) == 0) ||
-         (kWantDirectory && std::memcmp(at, kDirectory, sizeof kDirectory) == 0);
+         (kWantDirectory &&
+          std::memcmp(at, kDirectory, sizeof kDirectory) == 0);
 }
 
 // Whether the kStretch positions from `stretch` may start a wanted signature:
@@ -91,7 +92,8 @@ __attribute__((target("avx2"))) inline __m256i PairMask(__m256i first,
 template <bool kWantTail, bool kWantDirectory>
 __attribute__((target("avx2"))) inline __m256i CandidateMask(
     const unsigned char* at) {
-  const __m256i first = _mm256_lddqu_si256(reinterpret_cast<const __m256i*>(at));
+  const __m256i first =
+      _mm256_lddqu_si256(reinterpret_cast<const __m256i*>(at));
   const __m256i fourth =
       _mm256_lddqu_si256(reinterpret_cast<const __m256i*>(at + 3));
   if (!kWantDirectory) return PairMask(first, fourth, kTail[0], kTail[3]);

@@ -23,7 +23,8 @@ std::int64_t ReferenceTail(const std::uint8_t* data, std::size_t size) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input,
+                                      std::size_t size) {
   if (size < 2) return 0;
   const std::size_t block = 1 + ((input[0] | (input[1] << 8)) % 4096);
   const std::uint8_t* data = input + 2;
@@ -31,11 +32,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
   // The block size leaves the top 4 bits free: they shrink the window.
   const std::size_t window = n - n * (input[1] >> 4) / 16;
 
-  if (velkrane::FindLastSignature(data, n, 7) != ReferenceTail(data, n)) std::abort();
+  if (velkrane::FindLastSignature(data, n, 7) != ReferenceTail(data, n))
+    std::abort();
 
   const velkrane::InputFile source(velkrane::fuzz::ScratchFileWith(data, n));
-  if (velkrane::FindTailInFile(source, static_cast<std::int64_t>(window), block) !=
-      ReferenceTail(data, window)) {
+  if (velkrane::FindTailInFile(source, static_cast<std::int64_t>(window),
+                               block) != ReferenceTail(data, window)) {
     std::abort();
   }
   return 0;

@@ -25,8 +25,8 @@ velkrane::X3fVerdict CheckInMemory(const Bytes& bytes, std::int64_t length) {
   bool overran = false;
   velkrane::X3fVerdict verdict;
   try {
-    verdict =
-        velkrane::CheckX3fStructure(velkrane::testing::ReaderOf(bytes, length, overran), length);
+    verdict = velkrane::CheckX3fStructure(
+        velkrane::testing::ReaderOf(bytes, length, overran), length);
   } catch (const velkrane::Error&) {
   }
   Require(!overran);
@@ -35,7 +35,8 @@ velkrane::X3fVerdict CheckInMemory(const Bytes& bytes, std::int64_t length) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input,
+                                      std::size_t size) {
   if (size < 2) return 0;
   const std::size_t block = 1 + ((input[0] | (input[1] << 8)) % 4096);
   const Bytes bytes(input + 2, input + size);
@@ -44,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
   // so that small inputs cross its edge too.
   const std::int64_t window = n - n * (input[1] >> 4) / 16;
 
-  const velkrane::InputFile source(velkrane::fuzz::ScratchFileWith(bytes.data(), bytes.size()));
+  const velkrane::InputFile source(
+      velkrane::fuzz::ScratchFileWith(bytes.data(), bytes.size()));
 
   const velkrane::X3fVerdict verdict = CheckInMemory(bytes, n);
   const velkrane::X3fVerdict from_file = velkrane::CheckX3fStructure(source, n);
@@ -53,9 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
           verdict.sections.size() == from_file.sections.size());
   Require(verdict.complete == (verdict.problem == velkrane::X3fProblem::kNone));
 
-  const velkrane::X3fEnds want = velkrane::testing::ReferenceEnds(bytes, window);
-  const velkrane::X3fEnds got = velkrane::FindX3fEndsInFile(source, window, block);
+  const velkrane::X3fEnds want =
+      velkrane::testing::ReferenceEnds(bytes, window);
+  const velkrane::X3fEnds got =
+      velkrane::FindX3fEndsInFile(source, window, block);
   Require(got.end == want.end && got.rule_tail == want.rule_tail);
-  if (got.end != velkrane::kNoTail) Require(CheckInMemory(bytes, got.end).complete);
+  if (got.end != velkrane::kNoTail)
+    Require(CheckInMemory(bytes, got.end).complete);
   return 0;
 }

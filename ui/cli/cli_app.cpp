@@ -42,9 +42,11 @@ constexpr char kWouldRepairLabel[] = "Would repair ";
 constexpr char kNoTailLabel[] = ", without a tail ";
 constexpr char kFailedLabel[] = ", failed ";
 constexpr char kBytesCutLabel[] = " bytes cut.";
-constexpr char kBytesWouldBeCutLabel[] = " bytes would be cut. Nothing was written.";
+constexpr char kBytesWouldBeCutLabel[] =
+    " bytes would be cut. Nothing was written.";
 constexpr char kCopiesInLabel[] = "Copies in ";
-constexpr char kCopiesBesideLabel[] = " \"PostProcessed\" folders beside their sources";
+constexpr char kCopiesBesideLabel[] =
+    " \"PostProcessed\" folders beside their sources";
 constexpr char kStoppedLabel[] = "Stopped after ";
 constexpr char kOfLabel[] = " of ";
 constexpr char kFilesLabel[] = " files.";
@@ -75,11 +77,12 @@ Fit FitTo(const std::string& text, int columns) {
   Fit fit;
   while (fit.bytes < text.size()) {
     const auto [code, size] = DecodeUtf8(text, fit.bytes);
-    const bool wide =
-        (code >= 0x1100 && code <= 0x115F) || (code >= 0x2E80 && code <= 0xA4CF) ||
-        (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0xF900 && code <= 0xFAFF) ||
-        (code >= 0xFF00 && code <= 0xFF60) || (code >= 0x1F300 && code <= 0x1FAFF) ||
-        code >= 0x20000;
+    const bool wide = (code >= 0x1100 && code <= 0x115F) ||
+                      (code >= 0x2E80 && code <= 0xA4CF) ||
+                      (code >= 0xAC00 && code <= 0xD7A3) ||
+                      (code >= 0xF900 && code <= 0xFAFF) ||
+                      (code >= 0xFF00 && code <= 0xFF60) ||
+                      (code >= 0x1F300 && code <= 0x1FAFF) || code >= 0x20000;
     const int next = fit.columns + (wide ? 2 : 1);
     if (next > columns) break;
     fit.columns = next;
@@ -102,7 +105,9 @@ const char* OutcomeName(FileResult result) {
   return "failed";
 }
 
-Json OrNull(const std::string& text) { return text.empty() ? Json() : Json(text); }
+Json OrNull(const std::string& text) {
+  return text.empty() ? Json() : Json(text);
+}
 
 /// One line per object; names that are not valid UTF-8 (possible on POSIX)
 /// get replacement characters instead of ending the run.
@@ -116,20 +121,22 @@ Json FileObject(const FileReport& report) {
                  {"target", OrNull(report.target)},
                  {"outcome", OutcomeName(report.result)}};
   const RepairOutcome& outcome = report.outcome;
-  const bool has_tail =
-      report.result == FileResult::kRepaired || report.result == FileResult::kWouldRepair;
+  const bool has_tail = report.result == FileResult::kRepaired ||
+                        report.result == FileResult::kWouldRepair;
   const Json none;
   object["tail"] = has_tail ? Json(outcome.tail) : none;
   object["length"] = has_tail ? Json(outcome.length) : none;
   object["bytes_cut"] = has_tail ? Json(outcome.bytes_cut) : none;
   object["tail_from"] =
-      has_tail ? Json(outcome.tail_from == TailSource::kStructure ? "structure" : "rule")
+      has_tail ? Json(outcome.tail_from == TailSource::kStructure ? "structure"
+                                                                  : "rule")
                : none;
   // For a file without a tail, the verdict of the bytes searched says why.
   object["structure"] =
       report.result == FileResult::kFailed
           ? none
-          : Json(outcome.verdict.complete ? "complete" : VerdictText(outcome.verdict));
+          : Json(outcome.verdict.complete ? "complete"
+                                          : VerdictText(outcome.verdict));
   object["error"] = OrNull(report.error);
   return object;
 }
@@ -140,12 +147,13 @@ class Printer final : public TreeRunView {
   Printer(const CommandLine& command, const InterruptWatch& interrupts)
       : command_(command),
         interrupts_(interrupts),
-        progress_(!command.json && !command.quiet && IsTerminal(Stream::kOut)) {}
+        progress_(!command.json && !command.quiet && IsTerminal(Stream::kOut)) {
+  }
 
   void FileStarting(int index, int count, const FoundFile& file) override {
     if (!progress_) return;
-    std::string line = "[" + std::to_string(index) + "/" + std::to_string(count) + "] " +
-                       FileNamePart(file.path);
+    std::string line = "[" + std::to_string(index) + "/" +
+                       std::to_string(count) + "] " + FileNamePart(file.path);
     // A line longer than the terminal would wrap, and "\r" returns only to
     // the start of its last row.
     const int columns = TerminalColumns();
@@ -184,14 +192,16 @@ class Printer final : public TreeRunView {
                                     {"interrupted", interrupted}}));
       return;
     }
-    if (summary.found == 0) Write(Stream::kErr, std::string(kNoFilesFound) + "\n");
+    if (summary.found == 0)
+      Write(Stream::kErr, std::string(kNoFilesFound) + "\n");
     const bool dry = command_.dry_run;
-    std::string text = (dry ? kWouldRepairLabel : kRepairedLabel) +
-                       std::to_string(dry ? summary.would_repair : summary.repaired) +
-                       kNoTailLabel + std::to_string(summary.no_tail) + kFailedLabel +
-                       std::to_string(summary.failed) + "; " +
-                       std::to_string(summary.bytes_cut) +
-                       (dry ? kBytesWouldBeCutLabel : kBytesCutLabel) + "\n";
+    std::string text =
+        (dry ? kWouldRepairLabel : kRepairedLabel) +
+        std::to_string(dry ? summary.would_repair : summary.repaired) +
+        kNoTailLabel + std::to_string(summary.no_tail) + kFailedLabel +
+        std::to_string(summary.failed) + "; " +
+        std::to_string(summary.bytes_cut) +
+        (dry ? kBytesWouldBeCutLabel : kBytesCutLabel) + "\n";
     if (!command_.output.empty() && summary.repaired > 0) {
       text += kCopiesInLabel + WithTrailingSeparator(command_.output) + "\n";
     } else if (summary.folders.size() == 1) {
@@ -201,8 +211,8 @@ class Printer final : public TreeRunView {
               kCopiesBesideLabel + "\n";
     }
     if (summary.stopped) {
-      const int done =
-          summary.repaired + summary.would_repair + summary.no_tail + summary.failed;
+      const int done = summary.repaired + summary.would_repair +
+                       summary.no_tail + summary.failed;
       text += kStoppedLabel + std::to_string(done) + kOfLabel +
               std::to_string(summary.found) + kFilesLabel + "\n";
     }
@@ -217,7 +227,8 @@ class Printer final : public TreeRunView {
     const int width = FitTo(line, INT_MAX).columns;
     std::string text = "\r" + line;
     if (shown_ > width) {
-      text += std::string(static_cast<std::size_t>(shown_ - width), ' ') + "\r" + line;
+      text += std::string(static_cast<std::size_t>(shown_ - width), ' ') +
+              "\r" + line;
     }
     Write(Stream::kOut, text);
     shown_ = width;
@@ -262,19 +273,23 @@ int RunCommandLine(const std::vector<std::string>& args) {
       ->type_name("DIR");
   app.add_flag("-n,--dry-run", command.dry_run,
                "Find each tail and check the structure, write nothing");
-  app.add_flag("--rule-only", command.rule_only,
-               "Cut 8 bytes after the last \"PROP\", ignoring the file's directory");
+  app.add_flag(
+      "--rule-only", command.rule_only,
+      "Cut 8 bytes after the last \"PROP\", ignoring the file's directory");
   app.add_flag("--whole-file", command.whole_file,
                "Let the plain rule search the whole file, not only its first "
                "30,000,000 bytes (the directory is always searched for in the "
                "whole file)");
-  app.add_flag("--json", command.json, "One JSON object per file, then a summary");
-  app.add_flag("-q,--quiet", command.quiet, "Show only failures and the summary");
+  app.add_flag("--json", command.json,
+               "One JSON object per file, then a summary");
+  app.add_flag("-q,--quiet", command.quiet,
+               "Show only failures and the summary");
   app.add_option("PATH", command.paths, "X3F files, or folders to search")
       ->required()
       ->type_name("");
   app.footer(kExitStatusHelp);
-  app.set_version_flag("--version", std::string(kProgramName) + " " + VELKRANE_VERSION);
+  app.set_version_flag("--version",
+                       std::string(kProgramName) + " " + VELKRANE_VERSION);
 
   std::vector<const char*> argv;
   for (const std::string& arg : args) argv.push_back(arg.c_str());
@@ -290,8 +305,8 @@ int RunCommandLine(const std::vector<std::string>& args) {
     Write(Stream::kOut, std::string(e.what()) + "\n");
     return kExitDone;
   } catch (const CLI::ParseError& e) {
-    Write(Stream::kErr,
-          std::string(kProgramName) + ": " + e.what() + "\n" + kUsageHint + "\n");
+    Write(Stream::kErr, std::string(kProgramName) + ": " + e.what() + "\n" +
+                            kUsageHint + "\n");
     return kExitUsage;
   }
 

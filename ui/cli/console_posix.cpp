@@ -10,7 +10,9 @@
 namespace velkrane::cli {
 namespace {
 
-int Fd(Stream stream) { return stream == Stream::kOut ? STDOUT_FILENO : STDERR_FILENO; }
+int Fd(Stream stream) {
+  return stream == Stream::kOut ? STDOUT_FILENO : STDERR_FILENO;
+}
 
 volatile std::sig_atomic_t received_signal = 0;
 
@@ -69,5 +71,6 @@ int main(int argc, char** argv) {
   // A reader that went away (`| head`, a pager quit early) would otherwise
   // end the program mid-run; the failed write is dropped instead.
   ::signal(SIGPIPE, SIG_IGN);
-  return velkrane::cli::RunCommandLine(std::vector<std::string>(argv, argv + argc));
+  return velkrane::cli::RunCommandLine(
+      std::vector<std::string>(argv, argv + argc));
 }

@@ -18,7 +18,8 @@ std::atomic<int> received_signal{0};
 std::atomic<bool> run_finished{true};
 
 HANDLE HandleOf(Stream stream) {
-  return ::GetStdHandle(stream == Stream::kOut ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  return ::GetStdHandle(stream == Stream::kOut ? STD_OUTPUT_HANDLE
+                                               : STD_ERROR_HANDLE);
 }
 
 bool IsConsole(HANDLE handle) {
@@ -32,7 +33,8 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
   // A closed window, log-off or shutdown ends the process when this returns:
   // give the file in progress the time the system allows.
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
-    for (DWORD waited = 0; !run_finished && waited < kCloseWaitMs; waited += 50) {
+    for (DWORD waited = 0; !run_finished && waited < kCloseWaitMs;
+         waited += 50) {
       ::Sleep(50);
     }
   }
@@ -51,14 +53,15 @@ int TerminalColumns() {
 
 void Write(Stream stream, const std::string& text) {
   const HANDLE handle = HandleOf(stream);
-  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty()) return;
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty())
+    return;
   if (IsConsole(handle)) {
     // The console shows any character it is given as UTF-16, whatever the
     // code page; bytes would be read in the code page.
     const std::wstring wide = Widen(text);
     DWORD written = 0;
-    ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written,
-                    nullptr);
+    ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()),
+                    &written, nullptr);
     return;
   }
   const char* data = text.data();
@@ -66,7 +69,8 @@ void Write(Stream stream, const std::string& text) {
   while (left > 0) {
     DWORD put = 0;
     // As on POSIX, output that cannot be written does not stop the repairs.
-    if (!::WriteFile(handle, data, static_cast<DWORD>(left), &put, nullptr) || put == 0) {
+    if (!::WriteFile(handle, data, static_cast<DWORD>(left), &put, nullptr) ||
+        put == 0) {
       return;
     }
     data += put;

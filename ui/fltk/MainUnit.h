@@ -17,8 +17,8 @@
 
 #include "batch/batch_run.h"
 #include "ui/fltk/main_form_dialogs.h"
-#include "ui/shared/decode_runs.h"
 #include "ui/fltk/text_box.h"
+#include "ui/shared/decode_runs.h"
 
 namespace velkrane {
 
@@ -65,7 +65,9 @@ class StatusBar : public Fl_Group {
   StatusBar(int x, int y, int w, int h);
   static constexpr int kPanelCount = 3;
   TextBox* Panel(int index) const { return panels_[index]; }
-  void SetText(int index, const std::string& text) { panels_[index]->SetText(text); }
+  void SetText(int index, const std::string& text) {
+    panels_[index]->SetText(text);
+  }
 
  private:
   TextBox* panels_[kPanelCount];

@@ -26,7 +26,8 @@ std::optional<std::vector<std::string>> FltkDialogs::ChooseFiles(
   // it only an absolute folder.
   std::error_code no_current_folder;
   const std::filesystem::path start =
-      std::filesystem::current_path(no_current_folder) / std::filesystem::u8path(folder);
+      std::filesystem::current_path(no_current_folder) /
+      std::filesystem::u8path(folder);
   const std::string start_text = start.u8string();
   if (!no_current_folder) chooser.directory(start_text.c_str());
   const std::string filter =
@@ -45,8 +46,9 @@ std::optional<std::vector<std::string>> FltkDialogs::ChooseFiles(
       return std::nullopt;
     default: {
       const char* reason = chooser.errmsg();
-      throw Error(reason && *reason ? std::string(kChooserFailed) + ": " + reason
-                                    : std::string(kChooserFailed));
+      throw Error(reason && *reason
+                      ? std::string(kChooserFailed) + ": " + reason
+                      : std::string(kChooserFailed));
     }
   }
 }

@@ -16,7 +16,8 @@ std::unique_ptr<Fl_Image> HeaderIconImage() {
 
 std::vector<std::unique_ptr<Fl_RGB_Image>> ProgramIconImages() {
   std::vector<std::unique_ptr<Fl_RGB_Image>> images;
-  for (const char* const* data : {kProgramIcon16, kProgramIcon32, kProgramIcon48}) {
+  for (const char* const* data :
+       {kProgramIcon16, kProgramIcon32, kProgramIcon48}) {
     const Fl_Pixmap pixmap(data);
     images.push_back(std::make_unique<Fl_RGB_Image>(&pixmap));
   }

@@ -43,7 +43,8 @@ class OkButton : public Fl_Button {
 
 // Esc reaches the window's callback; it closes the box as OK does.
 void CloseBox(Fl_Widget* widget, void*) {
-  Fl_Window* window = widget->as_window() ? widget->as_window() : widget->window();
+  Fl_Window* window =
+      widget->as_window() ? widget->as_window() : widget->window();
   window->hide();
 }
 

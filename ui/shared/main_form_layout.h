@@ -29,8 +29,8 @@ constexpr int kL1Left = 264, kL1Top = 8;
 constexpr int kLabel2Left = 168, kLabel2Top = 32;
 constexpr int kLabelHeight = 13;
 constexpr Rect kLBMain = {8, 56, 409, 321};
-constexpr Rect kButton2 = {424, 56, 75, 25};  // Select
-constexpr Rect kButton3 = {424, 85, 75, 25};  // Clear
+constexpr Rect kButton2 = {424, 56, 75, 25};   // Select
+constexpr Rect kButton3 = {424, 85, 75, 25};   // Clear
 constexpr Rect kButton1 = {424, 112, 75, 25};  // Decode
 constexpr Rect kSBar = {0, 388, 506, 19};
 /// Right edges of the status-bar panels; the last one runs to the bar's end.

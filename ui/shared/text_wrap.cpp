@@ -56,9 +56,10 @@ std::vector<std::string> WrapText(
   std::size_t at = 0;
   for (;;) {
     const auto newline = text.find('\n', at);
-    WrapParagraph(text.substr(at, newline == std::string::npos ? std::string::npos
-                                                               : newline - at),
-                  max_width, width_of, lines);
+    WrapParagraph(
+        text.substr(at, newline == std::string::npos ? std::string::npos
+                                                     : newline - at),
+        max_width, width_of, lines);
     if (newline == std::string::npos) break;
     at = newline + 1;
   }

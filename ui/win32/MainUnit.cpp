@@ -31,8 +31,8 @@ const char kCreateControlFailed[] =
 const char kListFailed[] = "Cannot add a file to the list.";
 const char kUnknownError[] = "Unknown error";
 
-constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU |
-                             WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kFormStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 // Sent before WM_DPICHANGED by Windows 10 1703 and later, which our
 // Windows 7 headers do not name.
 constexpr UINT kWmGetDpiScaledSize = 0x02E4;
@@ -70,8 +70,8 @@ class FontDC {
 // The icon resource `id` drawn at `size` pixels: the icon files carry the
 // larger sizes, so a higher DPI gets a sharper picture, not a stretched one.
 IconHandle LoadIconSized(HINSTANCE instance, int id, int size) {
-  return IconHandle(static_cast<HICON>(::LoadImageW(
-      instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0)));
+  return IconHandle(static_cast<HICON>(
+      ::LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0)));
 }
 
 // Tahoma 8 point at `dpi`; negative, so the height is the characters' and not
@@ -573,12 +573,12 @@ void TMainForm::HideListTooltip() {
 
 void TMainForm::LayOut() {
   FontHandle font = CreateUiFont(dpi_);
-  IconHandle header_icon = LoadIconSized(instance_, IDI_HEADER,
-                                         ScaleForDpi(kImage1.width, dpi_));
-  IconHandle small_icon = LoadIconSized(instance_, IDI_VELKRANE,
-                                        ScaleForDpi(kSmallIconSize, dpi_));
-  IconHandle big_icon = LoadIconSized(instance_, IDI_VELKRANE,
-                                      ScaleForDpi(kBigIconSize, dpi_));
+  IconHandle header_icon =
+      LoadIconSized(instance_, IDI_HEADER, ScaleForDpi(kImage1.width, dpi_));
+  IconHandle small_icon =
+      LoadIconSized(instance_, IDI_VELKRANE, ScaleForDpi(kSmallIconSize, dpi_));
+  IconHandle big_icon =
+      LoadIconSized(instance_, IDI_VELKRANE, ScaleForDpi(kBigIconSize, dpi_));
   PlaceControls(font.get(), header_icon.get());
   PlaceHeaderLabels(font.get());
   SetListAndStatusBarMetrics();
