@@ -68,22 +68,33 @@ TEST(CommandLinePosix, InterruptFinishesTheFileInProgress) {
       << shown;
 }
 
+/// What velkrane-cli shows on a terminal `columns` wide (0: unknown) while
+/// it repairs `folder`.
+std::string ShownOnTerminal(const std::string& folder, unsigned short columns) {
+  winsize size{};
+  size.ws_col = columns;
+  int terminal = -1;
+  int program_side = -1;
+  if (::openpty(&terminal, &program_side, nullptr, nullptr, &size) != 0) {
+    ADD_FAILURE() << "no terminal";
+    return "";
+  }
+  const pid_t child = testing::SpawnCli({folder}, program_side, program_side);
+  ::close(program_side);
+  // Once the program is gone, reading the terminal side fails with EIO.
+  const std::string shown = testing::ReadUntilEnd(terminal);
+  ::close(terminal);
+  EXPECT_EQ(0, testing::WaitForExit(child));
+  return shown;
+}
+
 TEST(CommandLinePosix, ProgressLineOnlyOnATerminal) {
   ScopedTempDir dir;
   for (const char* name : {"a.X3F", "b.X3F"}) {
     testing::WriteFile(dir.File(name),
                        testing::MakeX3f(testing::kPropLast).bytes);
   }
-  int terminal = -1;
-  int program_side = -1;
-  ASSERT_EQ(0, ::openpty(&terminal, &program_side, nullptr, nullptr, nullptr));
-  const pid_t child =
-      testing::SpawnCli({dir.Path()}, program_side, program_side);
-  ::close(program_side);
-  // Once the program is gone, reading the terminal side fails with EIO.
-  const std::string shown = testing::ReadUntilEnd(terminal);
-  ::close(terminal);
-  EXPECT_EQ(0, testing::WaitForExit(child));
+  const std::string shown = ShownOnTerminal(dir.Path(), 0);
   EXPECT_NE(std::string::npos, shown.find("\r[1/2] a.X3F")) << shown;
   EXPECT_NE(std::string::npos, shown.find("\r[2/2] b.X3F")) << shown;
   // Each progress text is blanked before the file's own line replaces it.
@@ -108,17 +119,7 @@ TEST(CommandLinePosix, ProgressLineFitsTheTerminal) {
     ScopedTempDir dir;
     testing::WriteFile(dir.File(c.name),
                        testing::MakeX3f(testing::kPropLast).bytes);
-    winsize size{};
-    size.ws_col = 10;
-    int terminal = -1;
-    int program_side = -1;
-    ASSERT_EQ(0, ::openpty(&terminal, &program_side, nullptr, nullptr, &size));
-    const pid_t child =
-        testing::SpawnCli({dir.Path()}, program_side, program_side);
-    ::close(program_side);
-    const std::string shown = testing::ReadUntilEnd(terminal);
-    ::close(terminal);
-    EXPECT_EQ(0, testing::WaitForExit(child));
+    const std::string shown = ShownOnTerminal(dir.Path(), 10);
     EXPECT_NE(std::string::npos, shown.find("\r" + std::string(c.shown) + "\r"))
         << shown;
   }

@@ -22,14 +22,6 @@ struct CloseFile {
 };
 using FilePointer = std::unique_ptr<std::FILE, CloseFile>;
 
-struct OwnedFd {
-  explicit OwnedFd(int descriptor) : fd(descriptor) {}
-  ~OwnedFd() { ::close(fd); }
-  OwnedFd(const OwnedFd&) = delete;
-  OwnedFd& operator=(const OwnedFd&) = delete;
-  const int fd;
-};
-
 }  // namespace
 
 std::string ReadUntilEnd(int fd) {
@@ -77,33 +69,35 @@ int WaitForExit(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+namespace {
+
+/// Runs the program with its stdout on `out` and its stderr read back.
+CliRun RunInto(const std::vector<std::string>& args, std::FILE* out) {
+  const FilePointer err(std::tmpfile());
+  if (!out || !err) throw std::runtime_error("no file for the output");
+  CliRun run;
+  run.status = WaitForExit(SpawnCli(args, ::fileno(out), ::fileno(err.get())));
+  ::lseek(::fileno(err.get()), 0, SEEK_SET);
+  run.err = ReadUntilEnd(::fileno(err.get()));
+  return run;
+}
+
+}  // namespace
+
 CliRun RunCli(const std::vector<std::string>& args) {
   const FilePointer out(std::tmpfile());
-  const FilePointer err(std::tmpfile());
-  if (!out || !err)
-    throw std::runtime_error("no temporary file for the output");
-  const int out_fd = ::fileno(out.get()), err_fd = ::fileno(err.get());
-  CliRun run;
-  run.status = WaitForExit(SpawnCli(args, out_fd, err_fd));
-  for (const int fd : {out_fd, err_fd}) ::lseek(fd, 0, SEEK_SET);
-  run.out = ReadUntilEnd(out_fd);
-  run.err = ReadUntilEnd(err_fd);
+  CliRun run = RunInto(args, out.get());
+  ::lseek(::fileno(out.get()), 0, SEEK_SET);
+  run.out = ReadUntilEnd(::fileno(out.get()));
   return run;
 }
 
 CliRun RunCliIntoClosedPipe(const std::vector<std::string>& args) {
-  const FilePointer err(std::tmpfile());
   int ends[2];
-  if (!err || ::pipe(ends) != 0)
-    throw std::runtime_error("no pipe for the output");
+  if (::pipe(ends) != 0) throw std::runtime_error("no pipe for the output");
   ::close(ends[0]);
-  const OwnedFd out(ends[1]);
-  const int err_fd = ::fileno(err.get());
-  CliRun run;
-  run.status = WaitForExit(SpawnCli(args, out.fd, err_fd));
-  ::lseek(err_fd, 0, SEEK_SET);
-  run.err = ReadUntilEnd(err_fd);
-  return run;
+  const FilePointer out(::fdopen(ends[1], "w"));
+  return RunInto(args, out.get());
 }
 
 }  // namespace velkrane::testing

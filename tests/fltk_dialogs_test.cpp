@@ -8,9 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdio>
-#include <cstring>
 
 #include <algorithm>
 #include <optional>
@@ -140,7 +138,6 @@ struct Gtk {
   void (*free_list)(GList*) = Symbol<void(GList*)>("g_list_free");
   void (*free_slist)(GSList*) = Symbol<void(GSList*)>("g_slist_free");
   Type (*chooser_type)() = Symbol<Type()>("gtk_file_chooser_get_type");
-  Type (*dialog_type)() = Symbol<Type()>("gtk_dialog_get_type");
   int (*is_a)(void*,
               Type) = Symbol<int(void*, Type)>("g_type_check_instance_is_a");
   int (*mapped)(void*) = Symbol<int(void*)>("gtk_widget_get_mapped");
@@ -154,28 +151,26 @@ struct Gtk {
   char* (*current_folder)(void*) =
       Symbol<char*(void*)>("gtk_file_chooser_get_current_folder");
   void (*free)(void*) = Symbol<void(void*)>("g_free");
-  void* (*focus)(void*) = Symbol<void*(void*)>("gtk_window_get_focus");
-  int (*send_key)(void*, unsigned, unsigned) =
-      Symbol<int(void*, unsigned, unsigned)>("gtk_test_widget_send_key");
+  int (*select)(void*, const char*) =
+      Symbol<int(void*, const char*)>("gtk_file_chooser_set_filename");
+  char* (*selected)(void*) =
+      Symbol<char*(void*)>("gtk_file_chooser_get_filename");
   bool loaded = timeout_add && toplevels && free_list && free_slist &&
-                chooser_type && dialog_type && is_a && mapped && filters &&
-                name && passes && respond && current_folder && free && focus &&
-                send_key;
+                chooser_type && is_a && mapped && filters && name && passes &&
+                respond && current_folder && free && select && selected;
 };
 
-/// The last GTK window on the screen of `type`, or nullptr.
-void* ShownGtkWindow(const Gtk& gtk, Gtk::Type type) {
+/// The last GTK chooser on the screen, or nullptr.
+void* ShownGtkChooser(const Gtk& gtk) {
   void* shown = nullptr;
   GList* windows = gtk.toplevels();
   for (GList* at = windows; at; at = at->next) {
-    if (gtk.is_a(at->data, type) && gtk.mapped(at->data)) shown = at->data;
+    if (gtk.is_a(at->data, gtk.chooser_type()) && gtk.mapped(at->data)) {
+      shown = at->data;
+    }
   }
   gtk.free_list(windows);
   return shown;
-}
-
-void* ShownGtkChooser(const Gtk& gtk) {
-  return ShownGtkWindow(gtk, gtk.chooser_type());
 }
 
 struct GtkReader {
@@ -265,63 +260,48 @@ Seen OpenChooser(Chooser chooser, const std::string& folder) {
 }
 
 // Select after Select in the real window with the real GTK chooser: where
-// each one opens, and a path typed into the location bar.
+// each one opens, and a file picked in it.
 
-/// Drives each GTK chooser that opens: notes the folder it shows, types
-/// `typed` and Enter into the first, one key per tick as a person would, and
-/// cancels the others. The timer runs only while a chooser is open, so the
-/// window's side counts the Selects.
-struct GtkTypist {
+/// Drives each GTK chooser that opens: notes the folder it shows, picks
+/// `picked` in the first and cancels the others. The timer runs only while
+/// a chooser is open, so the window's side counts the Selects.
+struct GtkPicker {
   Gtk gtk;
-  std::string typed;
+  std::string picked;
   std::size_t selects = 0;
-  Names folders;           // where each chooser opened; "" for no folder
-  std::size_t waited = 0;  // ticks the chooser has not shown a folder
-  std::size_t ticks = 0;   // since it showed one
+  Names folders;          // where each chooser opened; "" for no folder
+  std::size_t ticks = 0;  // since the chooser appeared or showed its folder
 };
 
-// GDK's key values: printable ASCII characters are their own.
-constexpr unsigned kReturnKey = 0xff0d;
-constexpr unsigned kShiftMask = 1;
-// Ticks after Enter before the first chooser is cancelled all the same.
-constexpr std::size_t kEnterTicks = 40;
-// Ticks a chooser is given to show a folder.
+// Ticks a chooser is given to show its folder, and the first one to show
+// the picked file selected.
 constexpr std::size_t kSettleTicks = 40;
 
 int DriveGtkChooser(void* data) {
-  auto& typist = *static_cast<GtkTypist*>(data);
-  const Gtk& gtk = typist.gtk;
+  auto& picker = *static_cast<GtkPicker*>(data);
+  const Gtk& gtk = picker.gtk;
   void* dialog = ShownGtkChooser(gtk);
   if (!dialog) return 1;
-  if (typist.folders.size() < typist.selects) {
+  ++picker.ticks;
+  if (picker.folders.size() < picker.selects) {
     // The first chooser of a process may take a moment to settle in the
     // folder it was given; one left in no folder never does.
     char* folder = gtk.current_folder(dialog);
-    if (!folder && ++typist.waited < kSettleTicks) return 1;
-    typist.folders.emplace_back(folder ? folder : "");
+    if (!folder && picker.ticks < kSettleTicks) return 1;
+    picker.folders.emplace_back(folder ? folder : "");
     gtk.free(folder);
-    typist.waited = 0;
-    typist.ticks = 0;
+    picker.ticks = 0;
+    if (picker.folders.size() == 1) gtk.select(dialog, picker.picked.c_str());
     return 1;
   }
-  const std::size_t key = typist.ticks++;
-  const std::string& typed = typist.typed;
-  // Keys go to the focused control's window, from where GTK hands them to
-  // the dialog as it does a person's; a toplevel has no window to go through.
-  void* focus = gtk.focus(dialog);
-  if (typist.folders.size() == 1 && key < typed.size() && focus) {
-    const char c = typed[key];
-    const bool shifted = std::isupper(static_cast<unsigned char>(c)) ||
-                         std::strchr("~!@#$%^&*()_+{}|:\"<>?", c);
-    gtk.send_key(focus, static_cast<unsigned char>(c),
-                 shifted ? kShiftMask : 0);
-  } else if (typist.folders.size() == 1 && key == typed.size() && focus) {
-    gtk.send_key(focus, kReturnKey, 0);
-  } else if (typist.folders.size() > 1 || key > typed.size() + kEnterTicks) {
-    // Any box the chooser put up over itself (an error about what was
-    // typed) holds it open until answered.
-    gtk.respond(ShownGtkWindow(gtk, gtk.dialog_type()),
-                -6);  // GTK_RESPONSE_CANCEL
+  // The file shows as selected once the chooser has read its folder.
+  char* selected = picker.folders.size() == 1 ? gtk.selected(dialog) : nullptr;
+  const bool pick = selected && picker.picked == selected;
+  gtk.free(selected);
+  if (pick) {
+    gtk.respond(dialog, -3);  // GTK_RESPONSE_ACCEPT
+  } else if (picker.folders.size() > 1 || picker.ticks > kSettleTicks) {
+    gtk.respond(dialog, -6);  // GTK_RESPONSE_CANCEL
   }
   return 1;
 }
@@ -333,60 +313,46 @@ Names Entries(const TMainForm& form) {
   return entries;
 }
 
-/// In the child process: Selects in the window, after a path typed into the
-/// first chooser, after a cancel, after files given at start, after a drop,
-/// and after the dropped file's folder went. Exits 0 when all holds, kNoGtk
-/// when there is no GTK.
+/// In the child process: Selects in the window, after a file picked in the
+/// first chooser, after a cancel, and after the picked file's folder went.
+/// Exits 0 when all holds, kNoGtk when there is no GTK.
 [[noreturn]] void SelectInTheWindow() {
   ::alarm(60);
   int code = kNoGtk;
   {
     testing::ScopedTempDir dir;
-    for (const char* folder : {"start", "typed", "given", "dropped"}) {
+    for (const char* folder : {"start", "picked"}) {
       testing::fs::create_directory(testing::PathOf(dir.File(folder)));
     }
-    const std::string typed = dir.File("typed/picked.x3f");
-    const std::string given = dir.File("given/g.X3F");
-    const std::string dropped = dir.File("dropped/d.X3F");
-    for (const std::string& path : {typed, given, dropped})
-      testing::WriteFile(path, {});
+    const std::string picked = dir.File("picked/p.x3f");
+    testing::WriteFile(picked, {});
     EXPECT_EQ(0, ::chdir(dir.File("start").c_str()));
     { Fl_Native_File_Chooser probe; }
-    GtkTypist typist;
-    typist.typed = typed;
-    if (typist.gtk.loaded) {
+    GtkPicker picker;
+    picker.picked = picked;
+    if (picker.gtk.loaded) {
       FltkDialogs dialogs;
       TMainForm form(dialogs);
       form.show();
       testing::WaitUntilMapped(&form);
-      typist.gtk.timeout_add(50, DriveGtkChooser, &typist);
+      picker.gtk.timeout_add(50, DriveGtkChooser, &picker);
       const auto select = [&] {
-        ++typist.selects;
+        ++picker.selects;
         form.Button2->do_callback();
       };
       select();
-      EXPECT_EQ(Names{typed}, Entries(form)) << "the typed path is picked";
+      EXPECT_EQ(Names{picked}, Entries(form)) << "the picked file is listed";
       select();
-      form.OpenPaths({given});
-      select();
-      const std::string uri_list = "file://" + dropped + "\r\n";
-      Fl::e_text = const_cast<char*>(uri_list.c_str());
-      Fl::e_length = static_cast<int>(uri_list.size());
-      form.handle(FL_PASTE);
-      select();
-      EXPECT_EQ(Names{dropped}, Entries(form));
       // A folder that has gone since (a card taken out): the nearest one
       // that is still there.
-      testing::fs::remove_all(testing::PathOf(dir.File("dropped")));
+      testing::fs::remove_all(testing::PathOf(dir.File("picked")));
       select();
-      const Names folders = {dir.File("start"), dir.File("typed"),
-                             dir.File("given"), dir.File("dropped"),
-                             dir.Path()};
-      EXPECT_EQ(folders, typist.folders);
+      const Names folders = {dir.File("start"), dir.File("picked"), dir.Path()};
+      EXPECT_EQ(folders, picker.folders);
       code = ::testing::Test::HasFailure() ? 1 : 0;
       if (code != 0) {
         std::fprintf(stderr, "opened in: %s\nlisted: %s\n",
-                     ::testing::PrintToString(typist.folders).c_str(),
+                     ::testing::PrintToString(picker.folders).c_str(),
                      ::testing::PrintToString(Entries(form)).c_str());
       }
       form.hide();

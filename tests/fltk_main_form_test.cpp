@@ -504,55 +504,44 @@ TEST_F(MainFormTest, RowsShowWhatBecameOfTheirFiles) {
   Fl_Tooltip::hoverdelay(hover);
 }
 
-// While a copy is held on its thread, a message posted to the window is
-// handled and the status panel repaints; a close then does what a close
-// during a run does.
+// While a copy is held on its thread, a call posted to the window is
+// handled and the status panel repaints.
 TEST_F(MainFormTest, AwakeWhileAFileIsCopied) {
   ScopedTempDir dir;
   WriteSource(dir.File("a.X3F"), 20, 40, 4);
-  WriteSource(dir.File("b.X3F"), 24, 50, 5);
-  Select(std::vector<std::string>{dir.File("a.X3F"), dir.File("b.X3F")});
+  Select(std::vector<std::string>{dir.File("a.X3F")});
 
   struct Probe {
-    TMainForm* form;
     TextBox* panel;
     testing::HeldCopy* held;
-    bool posted, repainted;
-    std::string status;
-  } probe{&form_, form_.SBar->Panel(kStatusPanel), nullptr, false, false, ""};
+    std::string status;  // the panel's text when the posted call came
+  } probe{form_.SBar->Panel(kStatusPanel), nullptr, ""};
   // Fl::awake posts to the event loop only once FLTK's lock exists.
   Fl::lock();
   testing::HeldCopy held("a.X3F", [&probe] {
     Fl::awake(
         [](void* data) {
           auto* p = static_cast<Probe*>(data);
-          p->posted = true;
           p->status = p->panel->Text();
           p->panel->redraw();
         },
         &probe);
   });
   probe.held = &held;
+  // Released by the repaint alone: a window that never answers leaves the
+  // copy to the watchdog.
   const auto repainted = [](void* data) {
     auto* p = static_cast<Probe*>(data);
-    if (!p->posted || p->repainted || p->panel->damage()) return;
-    p->repainted = true;
-    Fl::handle(FL_CLOSE, p->form);
-    p->held->Release();
+    if (!p->status.empty() && !p->panel->damage()) p->held->Release();
   };
   Fl::add_check(repainted, &probe);
   const auto statuses = Decode();
   Fl::remove_check(repainted, &probe);
 
   EXPECT_TRUE(held.ReleasedByTheTest()) << "the window did not answer";
-  EXPECT_TRUE(probe.posted);
   EXPECT_EQ(Processing("a.X3F"), probe.status) << "during a.X3F's copy";
-  EXPECT_TRUE(probe.repainted);
   ASSERT_FALSE(statuses.empty());
   EXPECT_EQ("Ready.", statuses.back()) << "the run went on to its end";
-  EXPECT_TRUE(testing::Exists(dir.File("PostProcessed/b.X3F")));
-  EXPECT_TRUE(dialogs_.messages.empty()) << "no summary after a close";
-  EXPECT_FALSE(form_.shown()) << "the window goes once the run is over";
 }
 
 TEST_F(MainFormTest, ClosingDuringRunFinishesItWithoutSummary) {

@@ -17,6 +17,8 @@ namespace velkrane::testing {
 
 /// While it lives, the copy of the file named `name` waits, on the thread
 /// that writes it, until Release(); `arrived` runs on that thread first.
+/// After a minute it goes on by itself, so that a window that never answers
+/// fails its test instead of hanging it.
 class HeldCopy {
  public:
   HeldCopy(std::string name, std::function<void()> arrived)
@@ -37,33 +39,26 @@ class HeldCopy {
     released_ = true;
     changed_.notify_all();
   }
-  /// False when the copy went on only because nobody released it: a
-  /// watchdog, so that a window that never answers fails the test instead
-  /// of hanging it.
-  bool ReleasedByTheTest() const {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return !gave_up_;
-  }
+  /// False when the copy went on by itself.
+  bool ReleasedByTheTest() const { return !gave_up_; }
 
  private:
   static void Hook(const std::string& source) {
-    HeldCopy* self = current_.load();
+    HeldCopy* self = current_;
     if (!self || FileNamePart(source) != self->name_) return;
     self->arrived_();
     std::unique_lock<std::mutex> lock(self->mutex_);
-    if (!self->changed_.wait_for(lock, std::chrono::minutes(1),
-                                 [self] { return self->released_; })) {
-      self->gave_up_ = true;
-    }
+    self->gave_up_ = !self->changed_.wait_for(
+        lock, std::chrono::minutes(1), [self] { return self->released_; });
   }
 
   static inline std::atomic<HeldCopy*> current_{nullptr};
   std::string name_;
   std::function<void()> arrived_;
-  mutable std::mutex mutex_;
+  std::mutex mutex_;
   std::condition_variable changed_;
   bool released_ = false;
-  bool gave_up_ = false;
+  std::atomic<bool> gave_up_{false};
 };
 
 }  // namespace velkrane::testing

@@ -3,6 +3,7 @@
 // Which outcome mark a list row shows, read from the pixels of the square
 // cell at its left edge as the screen shows them.
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <vector>
@@ -17,26 +18,27 @@ struct Pixels {
   std::vector<unsigned char> rgb;
 };
 
-inline bool HasColour(const Pixels& cell, int x, int y, MarkColour colour) {
-  const unsigned char* p =
-      &cell.rgb[(static_cast<std::size_t>(y) * cell.width + x) * 3];
-  return std::abs(p[0] - colour.red) + std::abs(p[1] - colour.green) +
-             std::abs(p[2] - colour.blue) <
-         60;
-}
+/// The pixels of `cell` in `mark`'s colour: how many, and how many columns
+/// lie from the first to the last of them.
+struct MarkPixels {
+  int count = 0, width = 0;
+};
 
-/// How many columns of `cell` hold pixels of `mark`'s colour, from the first
-/// to the last.
-inline int MarkWidth(const Pixels& cell, OutcomeMark mark) {
+inline MarkPixels PixelsOf(const Pixels& cell, OutcomeMark mark) {
+  const MarkColour c = ColourOf(mark);
+  MarkPixels found;
   int first = cell.width, last = -1;
-  for (int y = 0; y < cell.height; ++y) {
-    for (int x = 0; x < cell.width; ++x) {
-      if (!HasColour(cell, x, y, ColourOf(mark))) continue;
-      if (x < first) first = x;
-      if (x > last) last = x;
-    }
+  for (int i = 0; i < cell.width * cell.height; ++i) {
+    const unsigned char* p = &cell.rgb[3 * static_cast<std::size_t>(i)];
+    const int distance = std::abs(p[0] - c.red) + std::abs(p[1] - c.green) +
+                         std::abs(p[2] - c.blue);
+    if (distance >= 60) continue;
+    ++found.count;
+    first = std::min(first, i % cell.width);
+    last = std::max(last, i % cell.width);
   }
-  return last < first ? 0 : last - first + 1;
+  found.width = last < first ? 0 : last - first + 1;
+  return found;
 }
 
 /// The mark whose colour most pixels of `cell` have; none when no more than
@@ -47,12 +49,7 @@ inline std::optional<OutcomeMark> MarkIn(const Pixels& cell) {
   for (const OutcomeMark mark :
        {OutcomeMark::kWritten, OutcomeMark::kNoTailFound,
         OutcomeMark::kFailed}) {
-    int count = 0;
-    for (int y = 0; y < cell.height; ++y) {
-      for (int x = 0; x < cell.width; ++x) {
-        count += HasColour(cell, x, y, ColourOf(mark));
-      }
-    }
+    const int count = PixelsOf(cell, mark).count;
     if (count > best_count) {
       best = mark;
       best_count = count;

@@ -198,8 +198,9 @@ TEST(DecodeRuns, EachRowKeepsItsOutcome) {
        },
        {"-", first[1], first[0]}},
   };
+  // Each on the list {a, b, c} as the run before left it: a list changed
+  // before the run would clear the rows by itself.
   for (const auto& run : cases) {
-    form.ReplaceList({a, b, c});
     form.window.message_rounds = 0;
     form.window.on_messages = [&](RecordingWindow&) { run.on_messages(form); };
     form.PressDecode();

@@ -134,19 +134,14 @@ inline SparseFile LargeX3f(const std::vector<std::string>& types,
 /// Writes `file` with holes between its pieces where the file system has them.
 inline void WriteSparse(const std::string& path, const SparseFile& file) {
   std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
+  // Its last byte first: the file gets its whole size, and a piece there
+  // still wins.
+  out.seekp(file.size - 1);
+  out.put('\0');
   for (const auto& piece : file.pieces) {
     out.seekp(piece.first);
     out.write(reinterpret_cast<const char*>(piece.second.data()),
               static_cast<std::streamsize>(piece.second.size()));
-  }
-  std::int64_t written = 0;
-  for (const auto& piece : file.pieces) {
-    written = std::max(
-        written, piece.first + static_cast<std::int64_t>(piece.second.size()));
-  }
-  if (written < file.size) {
-    out.seekp(file.size - 1);
-    out.put('\0');
   }
   if (!out) throw std::runtime_error("cannot write test file " + path);
 }
