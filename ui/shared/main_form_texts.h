@@ -1,8 +1,9 @@
 #pragma once
 
-// Every fixed text of the main window and its dialogs, and the rules that
-// build texts from them. Both front ends show these; the Linux tests check
-// them.
+// The window's own fixed texts (caption, header, buttons, status panels at
+// start, the open dialog's filter) and the rules that build texts from them.
+// Both front ends show these; the Linux tests check them. What a run and
+// its files say is in batch/run_texts.h.
 
 #include <string>
 #include <string_view>
