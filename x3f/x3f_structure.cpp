@@ -9,10 +9,8 @@ namespace velkrane {
 namespace {
 
 constexpr unsigned char kHeader[] = {'F', 'O', 'V', 'b'};
-constexpr unsigned char kDirectory[] = {'S', 'E', 'C', 'd'};
 constexpr std::int64_t kHeaderSize = 4;
-constexpr std::int64_t kDirectoryHeadSize = 12;
-constexpr std::size_t kEntrySize = 12;
+constexpr auto kEntrySize = static_cast<std::size_t>(kDirectoryEntrySize);
 
 // The signature each known section type starts with; other types are
 // accepted unchecked.
@@ -38,7 +36,8 @@ std::uint32_t ReadUint32(const unsigned char* data) {
 }
 
 bool IsDirectoryAt(const unsigned char* data, std::size_t pos) {
-  return std::memcmp(data + pos, kDirectory, sizeof kDirectory) == 0;
+  return std::memcmp(data + pos, kDirectorySignature,
+                     sizeof kDirectorySignature) == 0;
 }
 
 bool IsX3fHeader(const unsigned char* data) {
