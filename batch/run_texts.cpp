@@ -33,6 +33,7 @@ const char kOffsetOutsideProblem[] =
 const char kNoDirectoryProblem[] = "no directory at offset ";
 const char kDirectoryEndProblem[] =
     "the directory does not end where the file ends";
+const char kNoSectionsProblem[] = "the directory lists no sections";
 const char kTooManySectionsPrefix[] = "the directory lists ";
 const char kTooManySectionsSuffix[] = " sections, more than an X3F holds";
 const char kSectionOutsideProblem[] = " lies outside the file";
@@ -86,6 +87,8 @@ std::string VerdictText(const X3fVerdict& verdict) {
       return kNoDirectoryProblem + std::to_string(verdict.directory_offset);
     case X3fProblem::kDirectoryEnd:
       return kDirectoryEndProblem;
+    case X3fProblem::kNoSections:
+      return kNoSectionsProblem;
     case X3fProblem::kTooManySections:
       return kTooManySectionsPrefix + std::to_string(verdict.count) +
              kTooManySectionsSuffix;

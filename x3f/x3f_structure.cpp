@@ -18,6 +18,7 @@ const char* SignatureOf(const std::string& type) {
   if (type == "PROP") return "SECp";
   if (type == "IMAG" || type == "IMA2") return "SECi";
   if (type == "CAMF") return "SECc";
+  if (type == "SPPA") return "SECs";
   return nullptr;
 }
 
@@ -68,14 +69,14 @@ X3fVerdict CheckX3fStructure(const ReadAtFunction& read, std::int64_t length) {
   if (X3fEndFor(offset, count) != length) {
     return Problem(verdict, X3fProblem::kDirectoryEnd);
   }
+  // Every camera's file holds an image and its properties.
+  if (count == 0) return Problem(verdict, X3fProblem::kNoSections);
   if (count > kMaxX3fSections) {
     return Problem(verdict, X3fProblem::kTooManySections);
   }
 
   std::vector<unsigned char> entries(count * kEntrySize);
-  if (count != 0) {
-    read(offset + kDirectoryHeadSize, entries.data(), entries.size());
-  }
+  read(offset + kDirectoryHeadSize, entries.data(), entries.size());
   for (std::size_t k = 0; k < count; ++k) {
     const unsigned char* entry = entries.data() + k * kEntrySize;
     X3fSection section;

@@ -28,6 +28,7 @@ enum class X3fProblem {
   kOffsetOutside,     // the directory offset points past the bytes
   kNoDirectory,       // no "SECd" at directory_offset
   kDirectoryEnd,      // the directory does not end where the bytes end
+  kNoSections,        // the directory lists no section
   kTooManySections,   // more than kMaxX3fSections entries (see `count`)
   kSectionOutside,    // the last of `sections` lies outside the file
   kSectionSignature,  // the last of `sections` lacks its signature
