@@ -16,6 +16,8 @@ const char kFailedPrefix[] = "Failed to post-process - ";
 const char kWouldCutPrefix[] = "Would cut ";
 const char kWouldCutMiddle[] = " bytes, tail at ";
 const char kTargetTakenSuffix[] = ": another file of this run was saved there";
+const char kX3iFileError[] =
+    "an X3I file holds several X3F images; it is left as it is";
 const char kCompleteX3f[] = "complete X3F";
 
 namespace {

@@ -9,6 +9,7 @@ namespace velkrane {
 namespace {
 
 constexpr unsigned char kHeader[] = {'F', 'O', 'V', 'b'};
+constexpr unsigned char kCompositeHeader[] = {'F', 'O', 'V', 'i'};
 constexpr std::int64_t kHeaderSize = 4;
 constexpr auto kEntrySize = static_cast<std::size_t>(kDirectoryEntrySize);
 
@@ -43,6 +44,17 @@ bool IsDirectoryAt(const unsigned char* data, std::size_t pos) {
 
 bool IsX3fHeader(const unsigned char* data) {
   return std::memcmp(data, kHeader, sizeof kHeader) == 0;
+}
+
+FileStart StartOf(const InputFile& file) {
+  unsigned char header[sizeof kHeader];
+  if (file.Size() < kHeaderSize) return FileStart::kOther;
+  file.ReadAt(0, header, sizeof header);
+  if (IsX3fHeader(header)) return FileStart::kX3f;
+  if (std::memcmp(header, kCompositeHeader, sizeof header) == 0) {
+    return FileStart::kX3i;
+  }
+  return FileStart::kOther;
 }
 
 X3fVerdict CheckX3fStructure(const ReadAtFunction& read, std::int64_t length) {

@@ -70,6 +70,11 @@ bool IsDirectoryAt(const unsigned char* data, std::size_t pos);
 /// True when data[0..3] reads "FOVb", the start of every X3F file.
 bool IsX3fHeader(const unsigned char* data);
 
+/// What a file's first 4 bytes say it is: an X3F ("FOVb"), an X3I ("FOVi",
+/// a composite holding several X3F images), or neither.
+enum class FileStart { kX3f, kX3i, kOther };
+FileStart StartOf(const InputFile& file);
+
 /// Where a directory at `offset` holding `count` entries ends the file.
 constexpr std::int64_t X3fEndFor(std::int64_t offset, std::uint32_t count) {
   return offset + kDirectoryHeadSize +
