@@ -50,6 +50,10 @@ constexpr char kCopiesBesideLabel[] =
 constexpr char kStoppedLabel[] = "Stopped after ";
 constexpr char kOfLabel[] = " of ";
 constexpr char kFilesLabel[] = " files.";
+constexpr char kOutputClosedLabel[] =
+    ": the output was closed; the repair goes on over ";
+constexpr char kMoreFileLabel[] = " more file.";
+constexpr char kMoreFilesLabel[] = " more files.";
 
 struct CommandLine {
   std::vector<std::string> paths;
@@ -156,18 +160,18 @@ class Printer final : public TreeRunView {
     ShowProgress(line);
   }
 
-  void FileDone(int, int, const FileReport& report) override {
+  void FileDone(int index, int count, const FileReport& report) override {
     ShowProgress("");
     const bool ok = report.result == FileResult::kRepaired ||
                     report.result == FileResult::kWouldRepair;
     if (command_.quiet && ok) return;
     if (command_.json) {
-      Write(Stream::kOut, JsonLine(FileObject(report)));
+      ShowLine(JsonLine(FileObject(report)), count - index);
       return;
     }
     std::string line = report.source + ":" + report.message;
     if (ok) line += " (" + VerdictText(report.outcome.verdict) + ")";
-    Write(Stream::kOut, line + "\n");
+    ShowLine(line + "\n", count - index);
   }
 
   bool StopRequested() override { return interrupts_.Signal() != 0; }
@@ -215,6 +219,19 @@ class Printer final : public TreeRunView {
   }
 
  private:
+  // A file's line. Once its reader has gone (`| head -1`, a pager quit), a
+  // terminal would sit silent for the rest of the run: say once why.
+  void ShowLine(const std::string& text, int files_left) {
+    if (Write(Stream::kOut, text) || reader_gone_) return;
+    reader_gone_ = true;
+    if (files_left > 0 && IsTerminal(Stream::kErr)) {
+      Write(Stream::kErr,
+            kProgramName + std::string(kOutputClosedLabel) +
+                std::to_string(files_left) +
+                (files_left == 1 ? kMoreFileLabel : kMoreFilesLabel) + "\n");
+    }
+  }
+
   void ShowProgress(const std::string& line) {
     if (!progress_ || (line.empty() && shown_ == 0)) return;
     // Spaces over what the last line left, not an escape sequence: a Windows
@@ -233,6 +250,7 @@ class Printer final : public TreeRunView {
   const InterruptWatch& interrupts_;
   const bool progress_;
   int shown_ = 0;
+  bool reader_gone_ = false;
 };
 
 /// app.parse, naming an unknown option before a missing PATH: CLI11 checks
