@@ -446,6 +446,9 @@ int TypeIntoGtkChooser(void* data) {
   if (typer.typed_in < typer.selects && typer.typed_in < typer.typed.size()) {
     const std::string& text = typer.typed[typer.typed_in];
     if (typer.keys < text.size()) {
+      // The first key opens the location bar, which takes the next ones
+      // only once it is there.
+      if (typer.keys == 1 && typer.ticks < kTypingTicks) return 1;
       PressKey(gtk, dialog,
                gtk.keyval_of(static_cast<unsigned char>(text[typer.keys])));
       ++typer.keys;
