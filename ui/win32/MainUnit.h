@@ -2,7 +2,9 @@
 
 // The main window on Windows: controls built from the shared geometry table,
 // button presses turned into handler calls, and the BatchWindow the Decode
-// run talks to.
+// run talks to (main_form_batch.cpp). The rows and their tooltip, the layout
+// for a DPI and the message loops have files of their own: list_rows.h,
+// form_layout.h and message_pump.h.
 
 #include <windows.h>
 
@@ -105,6 +107,8 @@ class TMainForm : public BatchWindow {
   HWND panel1_ = nullptr;
   HWND lb_main_ = nullptr;
   HWND sbar_ = nullptr;
+  /// It watches the list, and layout_ holds what the controls draw with: the
+  /// destructor destroys the window before either goes.
   ListTooltip list_tip_;
   int dpi_ = kDesignDpi;
   FormLayout layout_;
