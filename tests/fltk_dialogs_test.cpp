@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -155,9 +156,16 @@ struct Gtk {
       Symbol<int(void*, const char*)>("gtk_file_chooser_set_filename");
   char* (*selected)(void*) =
       Symbol<char*(void*)>("gtk_file_chooser_get_filename");
+  void* (*window_of)(void*) = Symbol<void*(void*)>("gtk_widget_get_window");
+  unsigned (*keyval_of)(unsigned) =
+      Symbol<unsigned(unsigned)>("gdk_unicode_to_keyval");
+  int (*simulate_key)(void*, int, int, unsigned, unsigned, int) =
+      Symbol<int(void*, int, int, unsigned, unsigned, int)>(
+          "gdk_test_simulate_key");
   bool loaded = timeout_add && toplevels && free_list && free_slist &&
                 chooser_type && is_a && mapped && filters && name && passes &&
-                respond && current_folder && free && select && selected;
+                respond && current_folder && free && select && selected &&
+                window_of && keyval_of && simulate_key;
 };
 
 /// The last GTK chooser on the screen, or nullptr.
@@ -313,6 +321,29 @@ Names Entries(const TMainForm& form) {
   return entries;
 }
 
+/// In the child process: the real window with the real dialogs, `driver`
+/// answering its GTK choosers every 50 ms, and `selects` run in it. Returns
+/// the child's exit code: 0 when all held.
+template <typename Driver>
+int InTheWindow(Driver& driver, int (*tick)(void*),
+                const std::function<void(TMainForm&)>& selects) {
+  FltkDialogs dialogs;
+  TMainForm form(dialogs);
+  form.show();
+  testing::WaitUntilMapped(&form);
+  driver.gtk.timeout_add(50, tick, &driver);
+  selects(form);
+  const int code = ::testing::Test::HasFailure() ? 1 : 0;
+  // The parent shows only the child's stderr.
+  if (code != 0) {
+    std::fprintf(stderr, "shown in: %s\nlisted: %s\n",
+                 ::testing::PrintToString(driver.folders).c_str(),
+                 ::testing::PrintToString(Entries(form)).c_str());
+  }
+  form.hide();
+  return code;
+}
+
 /// In the child process: Selects in the window, after a file picked in the
 /// first chooser, after a cancel, and after the picked file's folder went.
 /// Exits 0 when all holds, kNoGtk when there is no GTK.
@@ -331,31 +362,141 @@ Names Entries(const TMainForm& form) {
     GtkPicker picker;
     picker.picked = picked;
     if (picker.gtk.loaded) {
-      FltkDialogs dialogs;
-      TMainForm form(dialogs);
-      form.show();
-      testing::WaitUntilMapped(&form);
-      picker.gtk.timeout_add(50, DriveGtkChooser, &picker);
-      const auto select = [&] {
-        ++picker.selects;
-        form.Button2->do_callback();
-      };
-      select();
-      EXPECT_EQ(Names{picked}, Entries(form)) << "the picked file is listed";
-      select();
-      // A folder that has gone since (a card taken out): the nearest one
-      // that is still there.
-      testing::fs::remove_all(testing::PathOf(dir.File("picked")));
-      select();
-      const Names folders = {dir.File("start"), dir.File("picked"), dir.Path()};
-      EXPECT_EQ(folders, picker.folders);
-      code = ::testing::Test::HasFailure() ? 1 : 0;
-      if (code != 0) {
-        std::fprintf(stderr, "opened in: %s\nlisted: %s\n",
-                     ::testing::PrintToString(picker.folders).c_str(),
-                     ::testing::PrintToString(Entries(form)).c_str());
-      }
-      form.hide();
+      code = InTheWindow(picker, DriveGtkChooser, [&](TMainForm& form) {
+        const auto select = [&] {
+          ++picker.selects;
+          form.Button2->do_callback();
+        };
+        select();
+        EXPECT_EQ(Names{picked}, Entries(form)) << "the picked file is listed";
+        select();
+        // A folder that has gone since (a card taken out): the nearest one
+        // that is still there.
+        testing::fs::remove_all(testing::PathOf(dir.File("picked")));
+        select();
+        const Names folders = {dir.File("start"), dir.File("picked"),
+                               dir.Path()};
+        EXPECT_EQ(folders, picker.folders);
+      });
+    }
+  }
+  std::fflush(stdout);
+  ::_exit(code);
+}
+
+// Names typed into the GTK chooser, as a person types them: the first "/"
+// opens its location bar, which completes what it can as the keys come.
+
+/// Presses and releases `keyval` (a GDK key value) in `dialog`.
+void PressKey(const Gtk& gtk, void* dialog, unsigned keyval) {
+  void* window = gtk.window_of(dialog);
+  for (const int event : {8, 9}) {  // GDK_KEY_PRESS, GDK_KEY_RELEASE
+    gtk.simulate_key(window, -1, -1, keyval, 0, event);
+  }
+}
+
+/// For the n-th Select, types typed[n] into its chooser, a key a tick, and
+/// presses Enter; cancels what is shown once that Select typed. Notes the
+/// folder a chooser shows each time it settles: when it is shown, and after
+/// Enter if it stays.
+struct GtkTyper {
+  Gtk gtk;
+  Names typed;
+  std::size_t selects = 0;  // counted by the window's side
+  std::size_t typed_in = 0;
+  std::size_t keys = 0;  // of typed[typed_in] pressed so far
+  Names folders;
+  bool showing = false;
+  std::size_t showing_for = 0;  // the Select the chooser shown belongs to
+  bool noted = false;
+  std::size_t ticks = 0;
+};
+
+// Ticks a chooser is given to settle in a folder after it was shown or left
+// open on Enter, and between the last key and Enter.
+constexpr std::size_t kTypingTicks = 10;
+constexpr unsigned kReturnKey = 0xff0d;
+
+int TypeIntoGtkChooser(void* data) {
+  auto& typer = *static_cast<GtkTyper*>(data);
+  const Gtk& gtk = typer.gtk;
+  void* dialog = ShownGtkChooser(gtk);
+  if (!dialog) {
+    typer.showing = false;
+    return 1;
+  }
+  // FLTK may show the next Select's chooser between two ticks.
+  if (!typer.showing || typer.showing_for != typer.selects) {
+    typer.showing = true;
+    typer.showing_for = typer.selects;
+    typer.noted = false;
+    typer.ticks = 0;
+  }
+  ++typer.ticks;
+  if (!typer.noted) {
+    char* folder = gtk.current_folder(dialog);
+    const bool settled = folder && typer.ticks >= kTypingTicks;
+    if (settled || typer.ticks >= kSettleTicks) {
+      typer.folders.emplace_back(folder ? folder : "");
+      typer.noted = true;
+    }
+    gtk.free(folder);
+    return 1;
+  }
+  if (typer.typed_in < typer.selects && typer.typed_in < typer.typed.size()) {
+    const std::string& text = typer.typed[typer.typed_in];
+    if (typer.keys < text.size()) {
+      // The first key opens the location bar, which takes the next ones
+      // only once it is there.
+      if (typer.keys == 1 && typer.ticks < kTypingTicks) return 1;
+      PressKey(gtk, dialog,
+               gtk.keyval_of(static_cast<unsigned char>(text[typer.keys])));
+      ++typer.keys;
+      typer.ticks = 0;
+    } else if (typer.ticks >= kTypingTicks) {
+      PressKey(gtk, dialog, kReturnKey);
+      ++typer.typed_in;
+      typer.keys = 0;
+      typer.noted = false;
+      typer.ticks = 0;
+    }
+    return 1;
+  }
+  gtk.respond(dialog, -6);  // GTK_RESPONSE_CANCEL
+  return 1;
+}
+
+/// In the child process: a name that does not exist typed in a folder (as
+/// the location bar's completion leaves "<folder>/P"), then the folder
+/// itself. Neither reaches the list; each leads to that folder. Exits 0 when
+/// all holds, kNoGtk when there is no GTK.
+[[noreturn]] void TypeNamesInTheLocationBar() {
+  ::alarm(60);
+  int code = kNoGtk;
+  {
+    testing::ScopedTempDir dir;
+    for (const char* folder : {"start", "card"}) {
+      testing::fs::create_directory(testing::PathOf(dir.File(folder)));
+    }
+    // Two names whose common start is "P": the completion adds no more.
+    for (const char* name : {"card/Photo.X3F", "card/Picture.X3F"}) {
+      testing::WriteFile(dir.File(name), {});
+    }
+    EXPECT_EQ(0, ::chdir(dir.File("start").c_str()));
+    { Fl_Native_File_Chooser probe; }
+    GtkTyper typer;
+    typer.typed = {dir.File("card/P"), dir.File("card")};
+    if (typer.gtk.loaded) {
+      code = InTheWindow(typer, TypeIntoGtkChooser, [&](TMainForm& form) {
+        for (std::size_t i = 0; i < typer.typed.size(); ++i) {
+          ++typer.selects;
+          form.Button2->do_callback();
+          EXPECT_EQ(Names{}, Entries(form)) << "after " << typer.typed[i];
+        }
+        const Names folders = {dir.File("start"), dir.File("card"),
+                               dir.File("start"), dir.File("card")};
+        EXPECT_EQ(folders, typer.folders);
+      });
     }
   }
   std::fflush(stdout);
@@ -391,6 +532,10 @@ TEST(ChooserInOwnProcess, GtkChooserShowsOneLabelAndMatchesAnyCase) {
 
 TEST(ChooserInOwnProcess, GtkChooserOpensWhereTheLastSelectionWas) {
   ExpectGtkChildPasses(SelectInTheWindow);
+}
+
+TEST(ChooserInOwnProcess, GtkChooserListsOnlyFilesThatExist) {
+  ExpectGtkChildPasses(TypeNamesInTheLocationBar);
 }
 
 }  // namespace

@@ -20,9 +20,8 @@
 #include "fileio/error.h"
 #include "fileio/path_parts.h"
 #include "tests/fltk_window_test_util.h"
-#include "tests/held_copy.h"
+#include "tests/main_form_cases.h"
 #include "tests/test_util.h"
-#include "tests/x3f_sample.h"
 #include "ui/fltk/MainUnit.h"
 #include "ui/shared/main_form_layout.h"
 #include "ui/shared/main_form_texts.h"
@@ -33,12 +32,24 @@ namespace {
 using testing::Bytes;
 using testing::Filler;
 using testing::Head;
+using testing::Processing;
 using testing::ReadFile;
 using testing::ScopedTempDir;
 using testing::WriteFile;
 using testing::WriteSource;
 
 using Choice = std::optional<std::vector<std::string>>;
+
+/// `path` as a file manager puts it in a text/uri-list line.
+std::string FileUri(const std::string& path) {
+  std::string uri = "file://";
+  for (const unsigned char c : path) {
+    char escape[4];
+    std::snprintf(escape, sizeof escape, "%%%02X", c);
+    uri += std::isalnum(c) || c == '/' || c == '.' ? std::string(1, c) : escape;
+  }
+  return uri + "\r\n";
+}
 
 class ScriptedDialogs : public MainFormDialogs {
  public:
@@ -68,7 +79,19 @@ class ScriptedDialogs : public MainFormDialogs {
   const TMainForm* form = nullptr;
 };
 
-class MainFormTest : public ::testing::Test {
+/// The window, with each status text it is given recorded, also those
+/// replaced before the next repaint.
+class RecordingForm : public TMainForm {
+ public:
+  using TMainForm::TMainForm;
+  void SetStatusText(const std::string& text) override {
+    TMainForm::SetStatusText(text);
+    if (statuses) statuses->push_back(text);
+  }
+  std::vector<std::string>* statuses = nullptr;
+};
+
+class MainFormTest : public ::testing::Test, public testing::MainFormDriver {
  protected:
   MainFormTest() : form_(dialogs_) { dialogs_.form = &form_; }
 
@@ -83,12 +106,13 @@ class MainFormTest : public ::testing::Test {
     Fl::check();
   }
 
-  /// Called on every pass of the event loop, also inside a run's pumps.
+  /// Called on every pass of the event loop, also inside a run's pumps:
+  /// on_status_ sees the status as the window shows it.
   static void WatchStatus(void* data) {
     auto* self = static_cast<MainFormTest*>(data);
     const std::string& now = self->Status();
-    if (self->statuses_.empty() || self->statuses_.back() != now) {
-      self->statuses_.push_back(now);
+    if (self->shown_status_ != now) {
+      self->shown_status_ = now;
       if (self->on_status_) self->on_status_(now);
     }
   }
@@ -102,14 +126,91 @@ class MainFormTest : public ::testing::Test {
     form_.Button2->do_callback();
   }
 
+  // MainFormDriver.
+  void Select(const Paths& paths) override { Select(Choice(paths)); }
+  void Clear() override { form_.Button3->do_callback(); }
+  Shown PressDecode(Press press, const Paths& paths) override {
+    dialogs_.messages.clear();
+    dialogs_.errors.clear();
+    bool pressed = press == Press::kNone;
+    on_status_ = [&](const std::string&) {
+      if (pressed) return;
+      pressed = true;
+      Make(press, paths);
+    };
+    Shown run;
+    run.statuses = Decode();
+    on_status_ = nullptr;
+    run.messages = dialogs_.messages;
+    run.errors = dialogs_.errors;
+    return run;
+  }
+  void ExpectClosedAfterTheRun() override {
+    EXPECT_FALSE(form_.shown()) << "the window goes once the run is over";
+  }
+  int Dpi() const override { return kDesignDpi; }
+  void PostStatusProbe(testing::StatusProbe&) override {
+    Fl::awake(
+        [](void* data) {
+          auto* self = static_cast<MainFormTest*>(data);
+          self->probe_->status = self->Status();
+          self->form_.SBar->Panel(kStatusPanel)->redraw();
+        },
+        this);
+  }
+  void WatchStatusRepaints(testing::StatusProbe* probe) override {
+    if (probe) {
+      // Fl::awake posts to the event loop only once FLTK's lock exists.
+      Fl::lock();
+      probe_ = probe;
+      Fl::add_check(ReleaseOnRepaint, this);
+    } else {
+      Fl::remove_check(ReleaseOnRepaint, this);
+      probe_ = nullptr;
+    }
+  }
+  static void ReleaseOnRepaint(void* data) {
+    auto* self = static_cast<MainFormTest*>(data);
+    const testing::StatusProbe* probe = self->probe_;
+    if (probe && !probe->status.empty() &&
+        !self->form_.SBar->Panel(kStatusPanel)->damage()) {
+      probe->held->Release();
+    }
+  }
+
+  /// `press`, made while a run works on its first file.
+  void Make(Press press, const Paths& paths) {
+    switch (press) {
+      case Press::kNone:
+        break;
+      case Press::kClear:
+        Clear();
+        break;
+      case Press::kSelect:
+        Select(paths);
+        break;
+      case Press::kDrop: {
+        std::string uris;
+        for (const std::string& path : paths) uris += FileUri(path);
+        EXPECT_TRUE(Drop(uris));
+        break;
+      }
+      case Press::kDecode:
+        form_.Button1->do_callback();
+        break;
+      case Press::kClose:
+        Fl::handle(FL_CLOSE, &form_);
+        break;
+    }
+  }
+
   /// Presses Decode; returns the status texts the run showed, in order.
   std::vector<std::string> Decode() {
-    statuses_.clear();
-    statuses_.push_back(Status());
+    std::vector<std::string> statuses;
+    form_.statuses = &statuses;
     form_.Button1->do_callback();
-    if (statuses_.back() != Status()) statuses_.push_back(Status());
-    statuses_.erase(statuses_.begin());
-    return statuses_;
+    form_.statuses = nullptr;
+    return statuses;
   }
 
   /// A drop on the list as the X11 layer delivers it: the DND events to
@@ -134,7 +235,8 @@ class MainFormTest : public ::testing::Test {
 
   /// The square cell at the left edge of list row `row`, where its mark
   /// goes.
-  testing::Pixels MarkCell(int row) {
+  testing::Pixels MarkCell(int row) override {
+    Fl::check();
     return testing::ReadPixels(&form_, RowsLeft(), RowTop(row),
                                kMarkColumnWidth, kListItemHeight);
   }
@@ -147,7 +249,7 @@ class MainFormTest : public ::testing::Test {
   int RowTop(int row) const {
     return kLBMain.top + Fl::box_dy(ListFrame()) + row * kListItemHeight;
   }
-  testing::Pixels ListPixels() {
+  testing::Pixels ListPixels() override {
     Fl::check();
     return testing::ReadPixels(&form_, kLBMain.left, kLBMain.top, kLBMain.width,
                                kLBMain.height);
@@ -155,21 +257,31 @@ class MainFormTest : public ::testing::Test {
 
   /// The pointer moved over list row `row`: the tooltip then shown, or ""
   /// for none.
-  std::string TooltipAt(int row) {
+  std::string TooltipAt(int row) override {
     Fl::e_x = RowsLeft() + 120;
     Fl::e_y = RowTop(row) + kListItemHeight / 2;
     Fl::e_x_root = form_.x() + Fl::e_x;
     Fl::e_y_root = form_.y() + Fl::e_y;
     Fl::e_state = 0;
+    const float delay = Fl_Tooltip::delay(), hover = Fl_Tooltip::hoverdelay();
+    Fl_Tooltip::delay(0);
+    Fl_Tooltip::hoverdelay(0);
     Fl::handle(FL_MOVE, &form_);
-    for (int i = 0; i < 3; ++i) Fl::check();
-    for (Fl_Window* w = Fl::first_window(); w; w = Fl::next_window(w)) {
-      if (w->tooltip_window() && w->label()) return w->label();
+    std::string tip;
+    // A loaded machine may take a moment to show it.
+    for (int i = 0; i < 30 && tip.empty(); ++i) {
+      Fl::check();
+      for (Fl_Window* w = Fl::first_window(); w; w = Fl::next_window(w)) {
+        if (w->tooltip_window() && w->label()) tip = w->label();
+      }
+      if (tip.empty()) Fl::wait(0.01);
     }
-    return "";
+    Fl_Tooltip::delay(delay);
+    Fl_Tooltip::hoverdelay(hover);
+    return tip;
   }
 
-  std::vector<std::string> Entries() const {
+  std::vector<std::string> Entries() const override {
     std::vector<std::string> entries;
     for (int i = 1; i <= form_.LBMain->size(); ++i) {
       entries.emplace_back(form_.LBMain->text(i));
@@ -178,23 +290,11 @@ class MainFormTest : public ::testing::Test {
   }
 
   ScriptedDialogs dialogs_;
-  TMainForm form_;
-  std::vector<std::string> statuses_;
+  RecordingForm form_;
+  std::string shown_status_;
   std::function<void(const std::string&)> on_status_;
+  testing::StatusProbe* probe_ = nullptr;
 };
-
-std::string Processing(const std::string& name) { return ProcessingText(name); }
-
-/// `path` as a file manager puts it in a text/uri-list line.
-std::string FileUri(const std::string& path) {
-  std::string uri = "file://";
-  for (const unsigned char c : path) {
-    char escape[4];
-    std::snprintf(escape, sizeof escape, "%%%02X", c);
-    uri += std::isalnum(c) || c == '/' || c == '.' ? std::string(1, c) : escape;
-  }
-  return uri + "\r\n";
-}
 
 TEST_F(MainFormTest, WindowAndControlsSitWhereTheDesignPutsThem) {
   EXPECT_EQ(506, form_.w());
@@ -400,167 +500,7 @@ TEST_F(MainFormTest, DecodeRunsOverRealFiles) {
   EXPECT_TRUE(dialogs_.errors.empty());
 }
 
-// A press while the run pumps events changes the list under it: a shorter
-// list ends the run with the error box, one as long goes on with the new
-// entries at the remaining indices.
-TEST_F(MainFormTest, ListChangedDuringRun) {
-  ScopedTempDir dir;
-  for (const char* name :
-       {"a.X3F", "b.X3F", "c.X3F", "x.X3F", "y.X3F", "z.X3F"}) {
-    WriteSource(dir.File(name), 20, 40, 3);
-  }
-  const std::vector<std::string> abc = {dir.File("a.X3F"), dir.File("b.X3F"),
-                                        dir.File("c.X3F")};
-  const std::string a_done =
-      "a.X3F:Post-processed successfully! - saved as a.X3F";
-  const struct {
-    const char* name;
-    std::function<void()> press;
-    std::vector<std::string> want_statuses;
-    std::vector<std::string> want_errors;
-    std::size_t want_messages;
-  } cases[] = {
-      {"Clear",
-       [&] { form_.Button3->do_callback(); },
-       {Processing("a.X3F"), a_done},
-       {"List index out of bounds (1)"},
-       0},
-      {"Select a shorter list",
-       [&] { Select(std::vector<std::string>{dir.File("x.X3F")}); },
-       {Processing("a.X3F"), a_done},
-       {"List index out of bounds (1)"},
-       0},
-      {"Select a list as long",
-       [&] {
-         Select(std::vector<std::string>{dir.File("x.X3F"), dir.File("y.X3F"),
-                                         dir.File("z.X3F")});
-       },
-       {Processing("a.X3F"), a_done, Processing("y.X3F"),
-        "y.X3F:Post-processed successfully! - saved as y.X3F",
-        Processing("z.X3F"),
-        "z.X3F:Post-processed successfully! - saved as z.X3F", "Ready."},
-       {},
-       1},
-  };
-  for (const auto& c : cases) {
-    dialogs_.messages.clear();
-    dialogs_.errors.clear();
-    Select(abc);
-    bool pressed = false;
-    on_status_ = [&](const std::string& status) {
-      if (!pressed && status == Processing("a.X3F")) {
-        pressed = true;
-        c.press();
-      }
-    };
-    EXPECT_EQ(c.want_statuses, Decode()) << c.name;
-    on_status_ = nullptr;
-    EXPECT_EQ(c.want_errors, dialogs_.errors) << c.name;
-    EXPECT_EQ(c.want_messages, dialogs_.messages.size()) << c.name;
-    EXPECT_TRUE(testing::Exists(dir.File("PostProcessed/a.X3F"))) << c.name;
-  }
-}
-
-// A repaired file, one without a tail and a missing one: each row shows its
-// mark and, under the pointer, the status text its file got (and a written
-// copy's verdict). A list cleared and selected again shows none of it.
-TEST_F(MainFormTest, RowsShowWhatBecameOfTheirFiles) {
-  ScopedTempDir dir;
-  WriteFile(
-      dir.File("a.X3F"),
-      testing::Joined(testing::MakeX3f(testing::kIma2Last).bytes, Filler(30)));
-  WriteFile(dir.File("b.X3F"), Filler(50, 2));
-  const std::vector<std::string> files = {dir.File("a.X3F"), dir.File("b.X3F"),
-                                          dir.File("c.X3F")};
-  Select(files);
-  const testing::Pixels before = ListPixels();
-  const auto statuses = Decode();
-  ASSERT_EQ(7u, statuses.size());
-
-  const float delay = Fl_Tooltip::delay(), hover = Fl_Tooltip::hoverdelay();
-  Fl_Tooltip::delay(0);
-  Fl_Tooltip::hoverdelay(0);
-  const struct {
-    OutcomeMark mark;
-    std::string tip;
-  } rows[] = {
-      {OutcomeMark::kWritten, statuses[1] + "\ncomplete X3F"},
-      {OutcomeMark::kNoTailFound, statuses[3]},
-      {OutcomeMark::kFailed, statuses[5]},
-  };
-  Fl::check();
-  for (int row = 0; row < 3; ++row) {
-    EXPECT_EQ(rows[row].mark, testing::MarkIn(MarkCell(row))) << row;
-    EXPECT_EQ(rows[row].tip, TooltipAt(row)) << row;
-  }
-  EXPECT_EQ(files, Entries()) << "the rows' texts stay";
-  EXPECT_EQ("", TooltipAt(5)) << "below the rows";
-
-  form_.Button3->do_callback();
-  Select(files);
-  EXPECT_TRUE(before.rgb == ListPixels().rgb) << "no stale marks";
-  EXPECT_EQ("", TooltipAt(0));
-  Fl_Tooltip::delay(delay);
-  Fl_Tooltip::hoverdelay(hover);
-}
-
-// While a copy is held on its thread, a call posted to the window is
-// handled and the status panel repaints.
-TEST_F(MainFormTest, AwakeWhileAFileIsCopied) {
-  ScopedTempDir dir;
-  WriteSource(dir.File("a.X3F"), 20, 40, 4);
-  Select(std::vector<std::string>{dir.File("a.X3F")});
-
-  struct Probe {
-    TextBox* panel;
-    testing::HeldCopy* held;
-    std::string status;  // the panel's text when the posted call came
-  } probe{form_.SBar->Panel(kStatusPanel), nullptr, ""};
-  // Fl::awake posts to the event loop only once FLTK's lock exists.
-  Fl::lock();
-  testing::HeldCopy held("a.X3F", [&probe] {
-    Fl::awake(
-        [](void* data) {
-          auto* p = static_cast<Probe*>(data);
-          p->status = p->panel->Text();
-          p->panel->redraw();
-        },
-        &probe);
-  });
-  probe.held = &held;
-  // Released by the repaint alone: a window that never answers leaves the
-  // copy to the watchdog.
-  const auto repainted = [](void* data) {
-    auto* p = static_cast<Probe*>(data);
-    if (!p->status.empty() && !p->panel->damage()) p->held->Release();
-  };
-  Fl::add_check(repainted, &probe);
-  const auto statuses = Decode();
-  Fl::remove_check(repainted, &probe);
-
-  EXPECT_TRUE(held.ReleasedByTheTest()) << "the window did not answer";
-  EXPECT_EQ(Processing("a.X3F"), probe.status) << "during a.X3F's copy";
-  ASSERT_FALSE(statuses.empty());
-  EXPECT_EQ("Ready.", statuses.back()) << "the run went on to its end";
-}
-
-TEST_F(MainFormTest, ClosingDuringRunFinishesItWithoutSummary) {
-  ScopedTempDir dir;
-  WriteSource(dir.File("a.X3F"), 20, 40, 4);
-  WriteSource(dir.File("b.X3F"), 24, 50, 5);
-  Select(std::vector<std::string>{dir.File("a.X3F"), dir.File("b.X3F")});
-  on_status_ = [&](const std::string& status) {
-    if (status == Processing("a.X3F")) Fl::handle(FL_CLOSE, &form_);
-  };
-  const auto statuses = Decode();
-  on_status_ = nullptr;
-  ASSERT_FALSE(statuses.empty());
-  EXPECT_EQ("Ready.", statuses.back()) << "the run went on to its end";
-  EXPECT_TRUE(testing::Exists(dir.File("PostProcessed/b.X3F")));
-  EXPECT_TRUE(dialogs_.messages.empty()) << "no summary after a close";
-  EXPECT_TRUE(dialogs_.errors.empty());
-  EXPECT_FALSE(form_.shown()) << "the window goes once the run is over";
-}
+VELKRANE_MAIN_FORM_CASES(MainFormTest)
 
 }  // namespace
 }  // namespace velkrane

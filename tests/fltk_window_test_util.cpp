@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
@@ -26,6 +27,10 @@ WmSizeHints ReadWmSizeHints(Fl_Window* window) {
 }
 
 Pixels ReadPixels(Fl_Window* window, int x, int y, int width, int height) {
+  // An expose still on its way would clear the window after it is read;
+  // once the server has sent it, FLTK draws what it cleared.
+  XSync(fl_display, False);
+  Fl::check();
   window->make_current();
   const std::unique_ptr<uchar[]> rgb(
       fl_read_image(nullptr, x, y, width, height));

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/test_util.h"
 #include "ui/shared/open_dialog_result.h"
 
 namespace velkrane {
@@ -67,6 +68,29 @@ TEST(OpenDialogResult, WideCharacters) {
 TEST(OpenDialogResult, FilterForTheDialog) {
   EXPECT_EQ(Buffer("X3F Files (*.X3F)\0*.X3F\0All Files (*.*)\0*.*\0\0"),
             NullSeparatedFilter());
+}
+
+// What the Linux chooser hands back goes to the list only when every path is
+// a file; else the chooser opens again.
+TEST(OpenDialogResult, ChooserReopensUnlessAllAreFiles) {
+  testing::ScopedTempDir dir;
+  testing::fs::create_directory(testing::PathOf(dir.File("card")));
+  testing::WriteFile(dir.File("card/a.X3F"), {});
+  const std::string card = dir.File("card"), a = dir.File("card/a.X3F");
+  const struct {
+    Paths paths;
+    std::optional<std::string> want;
+  } cases[] = {
+      {{a}, std::nullopt},
+      {{}, std::nullopt},
+      {{card}, card},
+      {{a, card + "/P"}, card + "/"},
+      {{dir.File("gone/a.X3F")}, dir.File("gone/")},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.want, ChooserReopenFolder(c.paths))
+        << ::testing::PrintToString(c.paths);
+  }
 }
 
 }  // namespace

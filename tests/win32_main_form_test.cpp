@@ -22,10 +22,9 @@
 #include "batch/repair_one.h"
 #include "batch/run_texts.h"
 #include "fileio/error.h"
-#include "tests/held_copy.h"
+#include "tests/main_form_cases.h"
 #include "tests/test_util.h"
 #include "tests/win32_test_util.h"
-#include "tests/x3f_sample.h"
 #include "ui/shared/main_form_layout.h"
 #include "ui/shared/main_form_texts.h"
 #include "ui/win32/MainUnit.h"
@@ -36,7 +35,11 @@ namespace {
 using testing::BoxWatcher;
 using testing::DrainQueue;
 using testing::ListEntries;
+using testing::NoTail;
+using testing::Processing;
+using testing::Saved;
 using testing::ScopedTempDir;
+using testing::Sources;
 using testing::StatusRecorder;
 using testing::StatusText;
 using testing::WindowText;
@@ -97,7 +100,32 @@ int IconWidth(HICON icon) {
   return bitmap.bmWidth;
 }
 
-class MainFormTest : public ::testing::Test {
+/// A message the awake case posts to the window, and what watches for it
+/// and for the status bar's repaint: one procedure on both windows.
+constexpr UINT kProbeMessage = WM_APP + 7;
+
+struct ProbeWatch {
+  HWND bar;
+  testing::StatusProbe* probe;
+};
+
+LRESULT CALLBACK ProbeWindows(HWND hwnd, UINT message, WPARAM wparam,
+                              LPARAM lparam, UINT_PTR, DWORD_PTR data) {
+  auto& watch = *reinterpret_cast<ProbeWatch*>(data);
+  if (message == kProbeMessage) {
+    watch.probe->status = StatusText(watch.bar, kStatusPanel);
+    ::InvalidateRect(watch.bar, nullptr, TRUE);
+    return 0;
+  }
+  const LRESULT result = ::DefSubclassProc(hwnd, message, wparam, lparam);
+  if (message == WM_PAINT && hwnd == watch.bar &&
+      !watch.probe->status.empty()) {
+    watch.probe->held->Release();
+  }
+  return result;
+}
+
+class MainFormTest : public ::testing::Test, public testing::MainFormDriver {
  protected:
   void SetUp() override {
     form_ = std::make_unique<TMainForm>(
@@ -125,6 +153,77 @@ class MainFormTest : public ::testing::Test {
   void Select(const std::optional<Paths>& selection) {
     selection_ = selection;
     Click(kButton2Id);
+  }
+
+  // MainFormDriver.
+  void Select(const Paths& paths) override {
+    Select(std::optional<Paths>(paths));
+  }
+  void Clear() override { Click(kButton3Id); }
+  Paths Entries() const override { return List(); }
+  Shown PressDecode(Press press, const Paths& paths) override {
+    // Posted before Decode: it lands in the run's first pump, after a.X3F
+    // was read from the list.
+    switch (press) {
+      case Press::kNone:
+        break;
+      case Press::kClear:
+        PostClick(kButton3Id);
+        break;
+      case Press::kSelect:
+        selection_ = paths;
+        PostClick(kButton2Id);
+        break;
+      case Press::kDrop:
+        ::PostMessageW(hwnd_, WM_DROPFILES,
+                       reinterpret_cast<WPARAM>(MakeDrop(paths)), 0);
+        break;
+      case Press::kDecode:
+        PostClick(kButton1Id);
+        break;
+      case Press::kClose:
+        ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+        break;
+    }
+    BoxWatcher watcher;
+    StatusRecorder status(Control(kSBarId), kStatusPanel);
+    Click(kButton1Id);
+    Shown shown;
+    shown.statuses = status.texts;
+    for (const auto& box : watcher.boxes) {
+      EXPECT_EQ(kAppTitle, box.caption);
+      if (box.stop_icon) {
+        shown.errors.push_back(box.text);
+      } else {
+        EXPECT_FALSE(box.any_icon) << box.text;
+        shown.messages.push_back(box.text);
+      }
+    }
+    return shown;
+  }
+  void ExpectClosedAfterTheRun() override {
+    EXPECT_TRUE(::IsWindow(hwnd_)) << "the window stays until the run ends";
+    int exit_code = -1;
+    EXPECT_TRUE(DrainQueue(&exit_code)) << "the program ends";
+    EXPECT_EQ(0, exit_code);
+    EXPECT_FALSE(::IsWindow(hwnd_));
+    EXPECT_EQ(nullptr, form_->Handle());
+  }
+  int Dpi() const override { return form_->Dpi(); }
+  void PostStatusProbe(testing::StatusProbe&) override {
+    ::PostMessageW(hwnd_, kProbeMessage, 0, 0);
+  }
+  void WatchStatusRepaints(testing::StatusProbe* probe) override {
+    const HWND watched[] = {hwnd_, Control(kSBarId)};
+    for (const HWND window : watched) {
+      if (probe) {
+        probe_watch_ = {Control(kSBarId), probe};
+        ::SetWindowSubclass(window, ProbeWindows, 1,
+                            reinterpret_cast<DWORD_PTR>(&probe_watch_));
+      } else {
+        ::RemoveWindowSubclass(window, ProbeWindows, 1);
+      }
+    }
   }
   Paths List() const { return ListEntries(Control(kLBMainId)); }
   std::string Status(int panel) const {
@@ -155,7 +254,7 @@ class MainFormTest : public ::testing::Test {
                    RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
   }
   /// The list's client area as the screen shows it.
-  testing::Pixels ListPixels() const {
+  testing::Pixels ListPixels() override {
     const HWND list = Control(kLBMainId);
     Paint(list);
     RECT client;
@@ -163,15 +262,16 @@ class MainFormTest : public ::testing::Test {
     return testing::ReadPixels(list, client);
   }
   /// The square cell at the left edge of list row `row`.
-  testing::Pixels MarkCell(int row) const {
+  testing::Pixels MarkCell(int row) override {
     const HWND list = Control(kLBMainId);
+    Paint(list);
     RECT cell;
     ::SendMessageW(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&cell));
     cell.right = cell.left + ScaleForDpi(kMarkColumnWidth, form_->Dpi());
     return testing::ReadPixels(list, cell);
   }
   /// The pointer moved over list row `row`: the text its tooltip then has.
-  std::string TooltipAt(int row) const {
+  std::string TooltipAt(int row) override {
     const HWND list = Control(kLBMainId);
     const auto height =
         static_cast<int>(::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
@@ -198,6 +298,7 @@ class MainFormTest : public ::testing::Test {
   HWND hwnd_ = nullptr;
   std::optional<Paths> selection_;
   std::vector<std::string> taskbar_calls_;
+  ProbeWatch probe_watch_ = {};
 };
 
 // A control's rectangle in its parent's client coordinates.
@@ -514,27 +615,6 @@ TEST_F(MainFormTest, DecodeEmptyListShowsOnlyTheBox) {
               (box.top + box.bottom) / 2, 1);
 }
 
-// Two sources in one folder: a.X3F with its tail at 60 and junk behind it,
-// b.X3F with no tail at all.
-struct Sources {
-  ScopedTempDir dir;
-  std::string a = dir.File("a.X3F");
-  std::string b = dir.File("b.X3F");
-  std::string out = dir.File("PostProcessed") + "\\";
-  Sources() {
-    testing::WriteSource(a, 60, 100);
-    testing::WriteFile(b, testing::Filler(50, 2));
-  }
-};
-
-std::string Processing(const std::string& name) { return ProcessingText(name); }
-std::string Saved(const std::string& name) {
-  return name + ":" + kTailFoundPrefix + name;
-}
-std::string NoTail(const std::string& name) {
-  return name + ":" + kNoTailMessage;
-}
-
 TEST_F(MainFormTest, DecodeRealFiles) {
   Sources src;
   Select(Paths{src.a, "   ", src.b});
@@ -557,163 +637,6 @@ TEST_F(MainFormTest, DecodeRealFiles) {
   EXPECT_EQ(testing::Head(testing::ReadFile(src.a), 68),
             testing::ReadFile(src.out + "a.X3F"));
   EXPECT_FALSE(testing::Exists(src.out + "b.X3F"));
-}
-
-// A button pressed, or files dropped, while the run pumps messages: the
-// press is posted before Decode, so it lands in the first pump, after a.X3F
-// was read from the list. In `new_selection` (what Select then picks, or
-// what is dropped) "b" stands for b.X3F.
-constexpr int kDropFiles = 0;
-
-TEST_F(MainFormTest, PressesDuringARun) {
-  const struct {
-    int button;
-    Paths new_selection;
-    Paths want_status;
-    std::vector<std::string> want_boxes;
-    bool want_stop_icon;
-    const char* what;
-  } cases[] = {
-      {kButton3Id,
-       {},
-       {Processing("a.X3F"), Saved("a.X3F")},
-       {"List index out of bounds (1)"},
-       true,
-       "Clear ends the run"},
-      {kButton2Id,
-       {"Z:\\none\\x.X3F"},
-       {Processing("a.X3F"), Saved("a.X3F")},
-       {"List index out of bounds (1)"},
-       true,
-       "Select with a shorter list ends the run"},
-      {kButton2Id,
-       {"x", "b"},
-       {Processing("a.X3F"), Saved("a.X3F"), Processing("b.X3F"),
-        NoTail("b.X3F"), "Ready."},
-       {"summary"},
-       false,
-       "Select with a list as long goes on by index"},
-      {kDropFiles,
-       {"x", "b"},
-       {Processing("a.X3F"), Saved("a.X3F"), Processing("b.X3F"),
-        NoTail("b.X3F"), "Ready."},
-       {"summary"},
-       false,
-       "a drop with a list as long goes on by index"},
-      {kButton1Id,
-       {},
-       {Processing("a.X3F"), Processing("a.X3F"), Saved("a.X3F"),
-        Processing("b.X3F"), NoTail("b.X3F"), "Ready.", Saved("a.X3F"),
-        Processing("b.X3F"), NoTail("b.X3F"), "Ready."},
-       {"summary", "summary"},
-       false,
-       "Decode runs a nested run first"},
-  };
-  for (const auto& c : cases) {
-    Sources src;
-    Select(Paths{src.a, src.b});
-    selection_ = c.new_selection;
-    for (auto& path : *selection_) {
-      if (path == "b") path = src.b;
-    }
-    BoxWatcher watcher;
-    StatusRecorder status(Control(kSBarId), kStatusPanel);
-    if (c.button == kDropFiles) {
-      ::PostMessageW(hwnd_, WM_DROPFILES,
-                     reinterpret_cast<WPARAM>(MakeDrop(*selection_)), 0);
-    } else {
-      PostClick(c.button);
-    }
-    Click(kButton1Id);
-
-    EXPECT_EQ(c.want_status, status.texts) << c.what;
-    ASSERT_EQ(c.want_boxes.size(), watcher.boxes.size()) << c.what;
-    for (std::size_t i = 0; i < c.want_boxes.size(); ++i) {
-      const std::string want =
-          c.want_boxes[i] == "summary" ? SummaryText(src.out) : c.want_boxes[i];
-      EXPECT_EQ(want, watcher.boxes[i].text) << c.what;
-      EXPECT_EQ(c.want_stop_icon, watcher.boxes[i].stop_icon) << c.what;
-      EXPECT_EQ("Velkrane", watcher.boxes[i].caption) << c.what;
-    }
-    EXPECT_TRUE(testing::Exists(src.out + "a.X3F"))
-        << "copies already written stay";
-  }
-  // The error did not end the program: the window still answers.
-  BoxWatcher watcher;
-  Click(kButton3Id);
-  Click(kButton1Id);
-  ASSERT_EQ(1u, watcher.boxes.size());
-  EXPECT_EQ(kNoFilesSelected, watcher.boxes[0].text);
-}
-
-TEST_F(MainFormTest, CloseDuringARunFinishesSilentlyThenQuits) {
-  Sources src;
-  const std::string c = src.dir.File("c.X3F");
-  testing::WriteSource(c, 20, 40, 3);
-  Select(Paths{src.a, src.b, c});
-
-  BoxWatcher watcher;
-  StatusRecorder status(Control(kSBarId), kStatusPanel);
-  ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
-  Click(kButton1Id);
-
-  EXPECT_TRUE(::IsWindow(hwnd_)) << "the window stays until the run ends";
-  EXPECT_EQ("Ready.", status.texts.back());
-  EXPECT_TRUE(testing::Exists(src.out + "a.X3F"));
-  EXPECT_TRUE(testing::Exists(src.out + "c.X3F"))
-      << "the run went on to the end";
-  EXPECT_TRUE(watcher.boxes.empty()) << "no summary after a close";
-
-  int exit_code = -1;
-  EXPECT_TRUE(DrainQueue(&exit_code)) << "the program ends";
-  EXPECT_EQ(0, exit_code);
-  EXPECT_FALSE(::IsWindow(hwnd_));
-  EXPECT_EQ(nullptr, form_->Handle());
-}
-
-// A repaired file, one without a tail and a missing one: each row shows its
-// mark, at this DPI's size, and its tooltip the status text its file got
-// (and a written copy's verdict). A list cleared and selected again shows
-// none of it.
-TEST_F(MainFormTest, RowsShowWhatBecameOfTheirFiles) {
-  ScopedTempDir dir;
-  const Paths files = {dir.File("a.X3F"), dir.File("b.X3F"), dir.File("c.X3F")};
-  testing::WriteFile(files[0],
-                     testing::Joined(testing::MakeX3f(testing::kIma2Last).bytes,
-                                     testing::Filler(30)));
-  testing::WriteFile(files[1], testing::Filler(50, 2));
-  Select(files);
-  const testing::Pixels before = ListPixels();
-  BoxWatcher watcher;
-  StatusRecorder status(Control(kSBarId), kStatusPanel);
-  Click(kButton1Id);
-  ASSERT_EQ(7u, status.texts.size());
-
-  const struct {
-    OutcomeMark mark;
-    std::string tip;
-  } rows[] = {
-      {OutcomeMark::kWritten, status.texts[1] + "\ncomplete X3F"},
-      {OutcomeMark::kNoTailFound, status.texts[3]},
-      {OutcomeMark::kFailed, status.texts[5]},
-  };
-  Paint(Control(kLBMainId));
-  const int dpi = form_->Dpi();
-  for (int row = 0; row < 3; ++row) {
-    const testing::Pixels cell = MarkCell(row);
-    EXPECT_EQ(rows[row].mark, testing::MarkIn(cell)) << row;
-    EXPECT_GE(testing::PixelsOf(cell, rows[row].mark).width,
-              ScaleForDpi(7, dpi))
-        << "row " << row << " at " << dpi;
-    EXPECT_EQ(rows[row].tip, TooltipAt(row)) << row;
-  }
-  EXPECT_EQ(files, List()) << "the rows' texts stay";
-  EXPECT_EQ("", TooltipAt(5)) << "below the rows";
-
-  Click(kButton3Id);
-  Select(files);
-  EXPECT_TRUE(before.rgb == ListPixels().rgb) << "no stale marks";
-  EXPECT_EQ("", TooltipAt(0));
 }
 
 // Rows without an outcome, one of them selected, look as the system's own
@@ -802,59 +725,6 @@ TEST(Taskbar, ARunNeedsNoButton) {
   }
 }
 
-// While a copy is held on its thread, a message posted to the window is
-// handled and the status panel repaints. One procedure watches the window
-// and its status bar.
-constexpr UINT kProbeMessage = WM_APP + 7;
-
-struct Probe {
-  HWND bar;
-  testing::HeldCopy* held;
-  std::string status;  // the panel's text when the posted message came
-};
-
-LRESULT CALLBACK ProbeWindows(HWND hwnd, UINT message, WPARAM wparam,
-                              LPARAM lparam, UINT_PTR, DWORD_PTR data) {
-  auto& probe = *reinterpret_cast<Probe*>(data);
-  if (message == kProbeMessage) {
-    probe.status = StatusText(probe.bar, kStatusPanel);
-    ::InvalidateRect(probe.bar, nullptr, TRUE);
-    return 0;
-  }
-  const LRESULT result = ::DefSubclassProc(hwnd, message, wparam, lparam);
-  // Released by the repaint alone: a window that never answers leaves the
-  // copy to the watchdog.
-  if (message == WM_PAINT && hwnd == probe.bar && !probe.status.empty()) {
-    probe.held->Release();
-  }
-  return result;
-}
-
-TEST_F(MainFormTest, AwakeWhileAFileIsCopied) {
-  Sources src;
-  Select(Paths{src.a});
-  Probe probe{Control(kSBarId), nullptr, ""};
-  const HWND hwnd = hwnd_;
-  testing::HeldCopy held("a.X3F",
-                         [hwnd] { ::PostMessageW(hwnd, kProbeMessage, 0, 0); });
-  probe.held = &held;
-  for (const HWND watched : {hwnd_, probe.bar}) {
-    ::SetWindowSubclass(watched, ProbeWindows, 1,
-                        reinterpret_cast<DWORD_PTR>(&probe));
-  }
-  BoxWatcher watcher;
-  StatusRecorder status(Control(kSBarId), kStatusPanel);
-  Click(kButton1Id);
-  for (const HWND watched : {hwnd_, probe.bar}) {
-    ::RemoveWindowSubclass(watched, ProbeWindows, 1);
-  }
-
-  EXPECT_TRUE(held.ReleasedByTheTest()) << "the window did not answer";
-  EXPECT_EQ(Processing("a.X3F"), probe.status) << "during a.X3F's copy";
-  EXPECT_EQ((Paths{Processing("a.X3F"), Saved("a.X3F"), "Ready."}),
-            status.texts);
-}
-
 TEST_F(MainFormTest, QuitPulledByThePumpIsPostedAgain) {
   Sources src;
   Select(Paths{src.a});
@@ -869,6 +739,8 @@ TEST_F(MainFormTest, QuitPulledByThePumpIsPostedAgain) {
   EXPECT_TRUE(DrainQueue(&exit_code));
   EXPECT_EQ(7, exit_code);
 }
+
+VELKRANE_MAIN_FORM_CASES(MainFormTest)
 
 }  // namespace
 }  // namespace velkrane

@@ -9,6 +9,7 @@
 #include "ui/fltk/message_box.h"
 #include "ui/shared/chooser_filter.h"
 #include "ui/shared/main_form_texts.h"
+#include "ui/shared/open_dialog_result.h"
 
 namespace velkrane {
 
@@ -16,10 +17,8 @@ namespace {
 
 const char kChooserFailed[] = "The file dialog could not be opened";
 
-}  // namespace
-
-std::optional<std::vector<std::string>> FltkDialogs::ChooseFiles(
-    const std::string& folder) {
+// One showing of the chooser in `folder`: what it hands back, unchecked.
+std::optional<std::vector<std::string>> ShowChooser(const std::string& folder) {
   Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_MULTI_FILE);
   // Without a folder, GTK's chooser opens on an empty "Recently Used" list,
   // where the location bar drops the first characters typed; and FLTK hands
@@ -50,6 +49,22 @@ std::optional<std::vector<std::string>> FltkDialogs::ChooseFiles(
                       ? std::string(kChooserFailed) + ": " + reason
                       : std::string(kChooserFailed));
     }
+  }
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> FltkDialogs::ChooseFiles(
+    const std::string& folder) {
+  // Only files that exist are taken: a typed folder or a name that is not
+  // there opens the chooser again in that folder, as Windows' dialog stays.
+  std::string start = folder;
+  for (;;) {
+    auto paths = ShowChooser(start);
+    if (!paths) return std::nullopt;
+    std::optional<std::string> reopen = ChooserReopenFolder(*paths);
+    if (!reopen) return paths;
+    start = *reopen;
   }
 }
 

@@ -1,5 +1,7 @@
 #include "ui/shared/open_dialog_result.h"
 
+#include "fileio/file_io.h"
+#include "fileio/path_parts.h"
 #include "ui/shared/main_form_texts.h"
 
 namespace velkrane {
@@ -44,6 +46,21 @@ std::vector<std::basic_string<Char>> SplitOpenDialogResult(const Char* buffer,
   for (std::size_t i = 1; i < parts.size(); ++i)
     paths.push_back(folder + parts[i]);
   return paths;
+}
+
+std::optional<std::string> ChooserReopenFolder(
+    const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) {
+    switch (KindOf(path)) {
+      case EntryKind::kFile:
+        break;
+      case EntryKind::kFolder:
+        return path;
+      case EntryKind::kOther:
+        return DirectoryPart(path);
+    }
+  }
+  return std::nullopt;
 }
 
 template std::vector<std::string> SplitOpenDialogResult<char>(const char*,

@@ -5,6 +5,7 @@
 // Linux tests check the same code the Windows build runs.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,5 +28,13 @@ extern template std::vector<std::string> SplitOpenDialogResult<char>(
     const char*, std::size_t);
 extern template std::vector<std::wstring> SplitOpenDialogResult<wchar_t>(
     const wchar_t*, std::size_t);
+
+/// Where a chooser that handed back `paths` must open again, or nothing when
+/// they all name existing files, which may then be listed. GTK's chooser
+/// hands back whatever its location bar holds, names that do not exist
+/// included: for the first path that is no file, a folder opens in itself,
+/// any other name in the folder it is in.
+std::optional<std::string> ChooserReopenFolder(
+    const std::vector<std::string>& paths);
 
 }  // namespace velkrane
