@@ -11,18 +11,18 @@ namespace velkrane {
 
 namespace {
 
-bool StartsLikeX3f(const InputFile& source) {
+bool StartsLikeX3f(const ByteSource& source) {
   unsigned char header[4];
-  if (source.Size() < static_cast<std::int64_t>(sizeof header)) return false;
-  source.ReadAt(0, header, sizeof header);
+  if (source.size < static_cast<std::int64_t>(sizeof header)) return false;
+  source.read(0, header, sizeof header);
   return IsX3fHeader(header);
 }
 
 }  // namespace
 
-Cut DecideCut(const InputFile& source, bool rule_only, bool whole_file) {
+Cut DecideCut(const ByteSource& source, bool rule_only, bool whole_file) {
   const std::int64_t window =
-      whole_file ? source.Size() : std::min(source.Size(), kLoadLimit);
+      whole_file ? source.size : std::min(source.size, kLoadLimit);
   X3fEnds ends;
   if (!rule_only && StartsLikeX3f(source)) {
     ends = FindX3fEndsInFile(source, window);
@@ -38,6 +38,10 @@ Cut DecideCut(const InputFile& source, bool rule_only, bool whole_file) {
     if (cut.length > window) throw Error(kStreamReadError);
   }
   return cut;
+}
+
+Cut DecideCut(const InputFile& source, bool rule_only, bool whole_file) {
+  return DecideCut(ByteSourceOf(source), rule_only, whole_file);
 }
 
 }  // namespace velkrane

@@ -14,6 +14,8 @@
 
 namespace velkrane {
 
+struct ByteSource;
+
 struct RepairOptions {
   bool rule_only =
       false;  // cut exactly where the plain rule says, ignoring the directory
@@ -65,6 +67,14 @@ class PendingRepair {
   RepairOutcome outcome_;
   std::optional<OutputFile> copy_;
 };
+
+/// The search half of a repair, over any bytes (a file, or in the browser a
+/// picked file's slices): where the copy ends, as kWouldRepair, or
+/// kTailNotFound with the verdict on all of the source. With
+/// `options.dry_run` a copy's verdict is that of the bytes it would hold.
+/// Throws "Stream read error" for an empty source.
+RepairOutcome FindRepair(const ByteSource& source,
+                         const RepairOptions& options = {});
 
 /// Finds the end, and unless this is a dry run or there is no tail, writes
 /// and checks the copy under a temporary name. Throws velkrane::Error on any
