@@ -1,0 +1,187 @@
+// The page in headless Chromium: Select, Decode, the status texts in order,
+// the marks and their hover texts, the copies' bytes against velkrane-cli's
+// on the same files, both ways of saving, and no request beyond the page.
+import assert from 'node:assert/strict';
+import { mkdirSync, readFileSync, statSync } from 'node:fs';
+import { join } from 'node:path';
+import { test } from 'node:test';
+import {
+  CliResults, Decode, FileUrl, kPage, OpenBrowser, OpenPage, Rows, Serve, Sha256,
+  TempFolder, WatchStatus, WriteCases, WriteFile, X3f,
+} from './browser.mjs';
+
+const kMarks = { written: 'written', none: 'no-tail', failed: 'failed' };
+
+// What Decode must show for each case, from velkrane-cli's own lines.
+function Expected(cli) {
+  const texts = [];
+  const rows = [];
+  for (const [name, { message, digest }] of cli) {
+    texts.push(`Processing file ${name}...`, `${name}:${message}`);
+    const mark = digest ? kMarks.written
+      : message === 'Failed to post-process - no file tail found.' ? kMarks.none
+        : kMarks.failed;
+    rows.push({ name, mark, tip: digest ? `${name}:${message}\ncomplete X3F` : `${name}:${message}` });
+  }
+  return { texts, rows };
+}
+
+function CheckRun(got, want, summary) {
+  assert.deepEqual(got.texts, [...want.texts, 'Ready.', summary]);
+  assert.deepEqual(got.rows.map(({ name, mark, tip }) => ({ name, mark, tip })), want.rows);
+}
+
+// The page asks for a folder: headless, the picker cannot be driven, so it
+// gets the origin-private file system's root, the same API's folder.
+const kPickPrivateFolder = () => {
+  window.showDirectoryPicker = () => navigator.storage.getDirectory();
+};
+
+test('Decode into a picked folder: the copies are velkrane-cli\'s, nothing else is fetched', async (t) => {
+  const folder = TempFolder(t);
+  const sources = WriteCases(folder);
+  const cli = CliResults(sources, join(folder, 'cli'));
+  const server = await Serve(t);
+  const { context, requests } = await OpenBrowser(t, folder);
+  await context.addInitScript(kPickPrivateFolder);
+  const { page, problems } = await OpenPage(context, server.url);
+
+  assert.equal(await page.textContent('#L1'), 'Morlisk - Velkrane - Quendar');
+  assert.deepEqual(await page.$$eval('button', (b) => b.map((e) => e.textContent)),
+    ['Select', 'Clear', 'Decode', 'OK']);
+  assert.match(await page.textContent('#network'), /sends nothing anywhere/);
+
+  await page.click('#Button1');
+  assert.equal(await page.textContent('#box-text'), 'Sorry, no files selected.');
+  await page.click('#box-ok');
+
+  const chooser = page.waitForEvent('filechooser');
+  await page.click('#Button2');
+  await (await chooser).setFiles(sources);
+  const status = await WatchStatus(page);
+  const summary = await Decode(page);
+  assert.equal(summary, 'Post-Process Completed. - New X3F Files were Saved atPostProcessed/');
+  CheckRun({ texts: await status(), rows: await Rows(page) }, Expected(cli), summary);
+
+  // What the folder holds, by name and digest: exactly the command line's copies.
+  const saved = await page.evaluate(async () => {
+    const root = await navigator.storage.getDirectory();
+    const output = await root.getDirectoryHandle('PostProcessed');
+    const out = {};
+    for await (const [name, handle] of output.entries()) {
+      const bytes = await (await handle.getFile()).arrayBuffer();
+      const digest = await crypto.subtle.digest('SHA-256', bytes);
+      out[name] = [...new Uint8Array(digest)].map((b) => b.toString(16).padStart(2, '0')).join('');
+    }
+    return out;
+  });
+  const want = Object.fromEntries([...cli].filter(([, r]) => r.digest).map(([n, r]) => [n, r.digest]));
+  assert.deepEqual(saved, want);
+  assert.equal(Object.keys(want).length, 4);
+
+  // A second Decode over the same list replaces its own copies, and a Clear
+  // empties the list.
+  await Decode(page);
+  assert.deepEqual((await Rows(page)).map((r) => r.mark), Expected(cli).rows.map((r) => r.mark));
+  await page.click('#Button3');
+  assert.deepEqual(await Rows(page), []);
+
+  // The policy refuses a connection even to the page's own server.
+  const probe = await page.evaluate((url) => fetch(url).then(() => 'fetched', () => 'refused'),
+    `${server.base}/probe`);
+  assert.equal(probe, 'refused');
+  assert.deepEqual(server.requests, ['/velkrane.html']);
+  assert.deepEqual(requests.filter((u) => u !== server.url && !u.startsWith('blob:')), []);
+  assert.deepEqual(problems.filter((p) => !p.includes('/probe')), []);
+});
+
+test('Decode from file:// without a folder picker: each copy is a download', async (t) => {
+  const folder = TempFolder(t);
+  const sources = WriteCases(folder);
+  const cli = CliResults(sources, join(folder, 'cli'));
+  const { context, requests } = await OpenBrowser(t, folder);
+  // As in browsers without the File System Access API.
+  await context.addInitScript(() => { delete window.showDirectoryPicker; });
+  const { page, problems } = await OpenPage(context, FileUrl(kPage));
+
+  await page.setInputFiles('#DOpen', sources);
+  const downloads = [];
+  page.on('download', (d) => downloads.push(d));
+  const status = await WatchStatus(page);
+  const summary = await Decode(page);
+  assert.equal(summary, 'Post-Process Completed. - New X3F Files were Saved atDownloads');
+  CheckRun({ texts: await status(), rows: await Rows(page) }, Expected(cli), summary);
+
+  const saved = {};
+  for (const download of downloads) {
+    saved[download.suggestedFilename()] = Sha256(readFileSync(await download.path()));
+  }
+  const want = Object.fromEntries([...cli].filter(([, r]) => r.digest).map(([n, r]) => [n, r.digest]));
+  assert.deepEqual(saved, want);
+  for (const source of sources) assert.ok(statSync(source).isFile());
+  assert.deepEqual(requests.filter((u) => u !== FileUrl(kPage) && !u.startsWith('blob:')), []);
+  assert.deepEqual(problems, []);
+});
+
+test('Two copies of one name: the second fails instead of replacing the first', async (t) => {
+  const folder = TempFolder(t);
+  mkdirSync(join(folder, 'a'));
+  mkdirSync(join(folder, 'b'));
+  WriteFile(join(folder, 'a/SAME.X3F'), 4096, [{ at: 0, x3f: X3f(['PROP'], 4096) }]);
+  WriteFile(join(folder, 'b/SAME.X3F'), 4200, [{ at: 0, x3f: X3f(['PROP'], 4200) }]);
+  const server = await Serve(t);
+  const { context } = await OpenBrowser(t, folder);
+  await context.addInitScript(kPickPrivateFolder);
+  const { page } = await OpenPage(context, server.url);
+  await page.setInputFiles('#DOpen', [join(folder, 'a/SAME.X3F'), join(folder, 'b/SAME.X3F')]);
+  await Decode(page);
+  const rows = await Rows(page);
+  assert.deepEqual(rows.map((r) => r.mark), ['written', 'failed']);
+  assert.equal(rows[1].tip, 'SAME.X3F:Failed to post-process - Cannot write '
+    + 'PostProcessed/SAME.X3F: another file of this run was saved there');
+  const size = await page.evaluate(async () => {
+    const output = await (await navigator.storage.getDirectory()).getDirectoryHandle('PostProcessed');
+    return (await (await output.getFileHandle('SAME.X3F')).getFile()).size;
+  });
+  assert.equal(size, 4096);
+});
+
+test('A dropped folder lists its .x3f files as the desktop walk does', async (t) => {
+  const folder = TempFolder(t);
+  const server = await Serve(t);
+  const { context } = await OpenBrowser(t, folder);
+  const { page } = await OpenPage(context, server.url);
+  // The names below a dropped folder, as the page's walk finds them.
+  const order = await page.evaluate((paths) => window.velkrane.core.call('walkOrder', { paths }), [
+    'b/SDIM0002.x3f', 'A.X3F', 'PostProcessed/A.X3F', 'b/PostProcessed/SDIM0002.x3f',
+    'a/c.X3f', 'notes.txt', 'b/SDIM0001.X3F', 'B.X3F', 'x3f', 'PostProcessedNot/C.X3F',
+  ]);
+  assert.deepEqual(order, [1, 7, 9, 4, 6, 0]);
+});
+
+test('Memory stays flat over many camera-sized files', async (t) => {
+  const folder = TempFolder(t);
+  const count = 40;
+  const sources = [];
+  for (let k = 0; k < count; ++k) {
+    const path = join(folder, `SDIM${String(k).padStart(4, '0')}.X3F`);
+    WriteFile(path, 45_300_000, [{ at: 0, x3f: X3f(['IMA2', 'CAMF', 'PROP', 'IMA2', 'IMA2'], 45_000_000) }]);
+    sources.push(path);
+  }
+  const server = await Serve(t);
+  const { context } = await OpenBrowser(t, folder);
+  await context.addInitScript(kPickPrivateFolder);
+  const { page } = await OpenPage(context, server.url);
+  const cdp = await context.newCDPSession(page);
+  await page.setInputFiles('#DOpen', sources);
+  await Decode(page);
+  const rows = await Rows(page);
+  assert.deepEqual(new Set(rows.map((r) => r.mark)), new Set(['written']));
+  // The core's memory after the first file is all it ever takes.
+  assert.deepEqual(new Set(rows.map((r) => r.memory)), new Set([rows[0].memory]));
+  assert.ok(rows[0].memory <= 32 * 1024 * 1024, `core memory ${rows[0].memory}`);
+  // The page's heap holds no file: far below one file's size after 40.
+  await cdp.send('HeapProfiler.collectGarbage');
+  const { usedSize } = await cdp.send('Runtime.getHeapUsage');
+  assert.ok(usedSize < 20 * 1024 * 1024, `page heap ${usedSize}`);
+});
