@@ -20,7 +20,7 @@ RELEASE := $(shell sed -n 's/^project.Velkrane VERSION \([0-9]*\.[0-9]*\.[0-9]*\
 
 .PHONY: all deps app native windows windows-all test test-native test-windows run \
         run-windows bench fuzz test-asan screenshots clean install package test-packages \
-        format-check web test-web
+        format-check web test-web web-modules bench-web
 
 all: native windows
 
@@ -131,10 +131,26 @@ test-web: web
 	@$(DEPS) web web-checks run gtest bench
 	cmake -S . -B $(NATIVE) -DVELKRANE_TESTS=ON -DVELKRANE_BENCH=ON >/dev/null
 	cmake --build $(NATIVE) -j $(JOBS) --target velkrane-cli
+	$(MAKE) web-modules
+	VELKRANE_CLI=$(NATIVE)/ui/cli/velkrane-cli $(HOME_CHECK) tools/own-home \
+	  node --test tests/web/
+
+# playwright-core as tests/web/package-lock.json pins it; npm's cache stays
+# in the build tree, out of the home folder.
+web-modules: tests/web/node_modules/.package-lock.json
+tests/web/node_modules/.package-lock.json: tests/web/package-lock.json
+	@$(DEPS) web-checks
 	cd tests/web && npm_config_cache=$(CURDIR)/$(BUILD)/npm-cache \
 	  npm ci --ignore-scripts --no-audit --no-fund --loglevel=error
-	VELKRANE_CLI=$(NATIVE)/ui/cli/velkrane-cli $(HOME_CHECK) tools/own-home \
-	  node --test --test-concurrency=1 tests/web/
+
+# The cut decision in the page's Worker against the native one, on the same
+# files (bench/web_cut.mjs).
+bench-web: web web-modules
+	@$(DEPS) run bench
+	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DVELKRANE_TESTS=OFF \
+	  -DVELKRANE_BENCH=ON >/dev/null
+	cmake --build $(BUILD)/release -j $(JOBS) --target velkrane_cut_time
+	tools/own-home node bench/web_cut.mjs $(BUILD)/release/bench/velkrane_cut_time
 
 run: app
 	$(NATIVE)/ui/fltk/velkrane
@@ -149,8 +165,9 @@ run-windows: windows
 SCRIPT_NAMES := "/home/ana/写真/写真0003.X3F" "/home/ana/写真/🌅 日の出 0004.X3F" \
   "/home/ana/Photos/⛵ Åre 0005.X3F" "/home/ana/Фото/Снимок 0006.X3F" \
   "/home/ana/사진/사진 0007.X3F" "/home/ana/Photos/IMG_0008.X3F"
-screenshots: app windows
+screenshots: app windows web web-modules
 	@$(DEPS) wine xvfb screenshots
+	tools/own-home node tools/screenshot-web.mjs docs/velkrane-web-run.png
 	tools/screenshot-linux $(NATIVE) docs/velkrane-linux.png
 	tools/screenshot-linux $(NATIVE) docs/velkrane-linux-scripts.png $(SCRIPT_NAMES)
 	tools/screenshot-windows $(BUILD) docs/velkrane-windows.png

@@ -174,6 +174,22 @@ class MainForm {
       $('DOpen').value = '';
     };
     $('box-ok').onclick = () => $('box').close();
+    // A marked row's text shows under the pointer, as the window's tooltip.
+    const list = $('LBMain');
+    list.addEventListener('mousemove', (e) => {
+      const row = e.target.closest('li');
+      const tip = $('tip');
+      if (!row || !row.dataset.tip) {
+        tip.hidden = true;
+        return;
+      }
+      tip.textContent = row.dataset.tip;
+      const edge = form.getBoundingClientRect();
+      tip.style.left = `${e.clientX - edge.left}px`;
+      tip.style.top = `${e.clientY - edge.top + 18}px`;
+      tip.hidden = false;
+    });
+    list.addEventListener('mouseleave', () => { $('tip').hidden = true; });
     document.addEventListener('dragover', (e) => e.preventDefault());
     document.addEventListener('drop', (e) => this.Drop(e));
     form.hidden = false;
@@ -206,7 +222,7 @@ class MainForm {
 
   ClearMarks() {
     for (const row of $('LBMain').children) {
-      row.removeAttribute('title');
+      delete row.dataset.tip;
       delete row.dataset.mark;
       row.firstChild.getContext('2d').clearRect(0, 0, 99, 99);
     }
@@ -215,7 +231,7 @@ class MainForm {
   Mark(index, outcome) {
     const row = $('LBMain').children[index];
     if (!row || outcome.mark < 0) return;
-    row.title = outcome.tip;
+    row.dataset.tip = outcome.tip;
     row.dataset.mark = ['written', 'no-tail', 'failed'][outcome.mark];
     const drawing = this.marks[outcome.mark];
     const context = row.firstChild.getContext('2d');
