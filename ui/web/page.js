@@ -330,13 +330,19 @@ class MainForm {
   async Drop(event) {
     event.preventDefault();
     if (this.running) return;
+    // Entries and files are taken now: the drop's items are gone once the
+    // handler waits. An item without an entry is a plain file.
     const items = [...event.dataTransfer.items]
       .filter((item) => item.kind === 'file')
-      .map((item) => item.webkitGetAsEntry())
-      .filter((entry) => entry);
+      .map((item) => item.webkitGetAsEntry() ?? item.getAsFile())
+      .filter((item) => item);
     if (items.length === 0) return;
     const entries = [];
     for (const item of items) {
+      if (item instanceof File) {
+        entries.push({ file: item, label: item.name });
+        continue;
+      }
       if (item.isFile) {
         entries.push({ file: await EntryFile(item), label: item.name });
         continue;
