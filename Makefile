@@ -133,7 +133,7 @@ test-web: web
 	cmake --build $(NATIVE) -j $(JOBS) --target velkrane-cli
 	$(MAKE) web-modules
 	VELKRANE_CLI=$(NATIVE)/ui/cli/velkrane-cli $(HOME_CHECK) tools/own-home \
-	  node --test tests/web/
+	  node --test tests/web/page.test.mjs
 
 # playwright-core as tests/web/package-lock.json pins it; npm's cache stays
 # in the build tree, out of the home folder.

@@ -130,27 +130,39 @@ test('Decode from file:// without a folder picker: each copy is a download', asy
   assert.equal(refused, 'connect-src');
 });
 
-test('Two copies of one name: the second fails instead of replacing the first', async (t) => {
+test('A copy never replaces another copy of its run, nor a folder in its place', async (t) => {
   const folder = TempFolder(t);
   mkdirSync(join(folder, 'a'));
   mkdirSync(join(folder, 'b'));
-  WriteFile(join(folder, 'a/SAME.X3F'), 4096, [{ at: 0, x3f: X3f(['PROP'], 4096) }]);
-  WriteFile(join(folder, 'b/SAME.X3F'), 4200, [{ at: 0, x3f: X3f(['PROP'], 4200) }]);
+  const sources = ['a/SAME.X3F', 'b/SAME.X3F', 'a/BLOCKED.X3F'].map((p) => join(folder, p));
+  WriteFile(sources[0], 4096, [{ at: 0, x3f: X3f(['PROP'], 4096) }]);
+  WriteFile(sources[1], 4200, [{ at: 0, x3f: X3f(['PROP'], 4200) }]);
+  WriteFile(sources[2], 4096, [{ at: 0, x3f: X3f(['PROP'], 4096) }]);
   const server = await Serve(t);
   const { context } = await OpenBrowser(t, folder);
   await context.addInitScript(kPickPrivateFolder);
   const { page } = await OpenPage(context, server.url);
-  await page.setInputFiles('#DOpen', [join(folder, 'a/SAME.X3F'), join(folder, 'b/SAME.X3F')]);
+  await page.evaluate(async () => {
+    const output = await (await navigator.storage.getDirectory())
+      .getDirectoryHandle('PostProcessed', { create: true });
+    await output.getDirectoryHandle('BLOCKED.X3F', { create: true });
+  });
+  await page.setInputFiles('#DOpen', sources);
   await Decode(page);
   const rows = await Rows(page);
-  assert.deepEqual(rows.map((r) => r.mark), ['written', 'failed']);
+  assert.deepEqual(rows.map((r) => r.mark), ['written', 'failed', 'failed']);
   assert.equal(rows[1].tip, 'SAME.X3F:Failed to post-process - Cannot write '
     + 'PostProcessed/SAME.X3F: another file of this run was saved there');
-  const size = await page.evaluate(async () => {
+  assert.match(rows[2].tip, /^BLOCKED\.X3F:Failed to post-process - ./);
+  const kept = await page.evaluate(async () => {
     const output = await (await navigator.storage.getDirectory()).getDirectoryHandle('PostProcessed');
-    return (await (await output.getFileHandle('SAME.X3F')).getFile()).size;
+    const out = {};
+    for await (const [name, handle] of output.entries()) {
+      out[name] = handle.kind === 'file' ? (await handle.getFile()).size : handle.kind;
+    }
+    return out;
   });
-  assert.equal(size, 4096);
+  assert.deepEqual(kept, { 'SAME.X3F': 4096, 'BLOCKED.X3F': 'directory' });
 });
 
 test('A drop replaces the list; a dropped folder lists its .x3f files as the desktop walk does', async (t) => {
@@ -186,7 +198,8 @@ test('A drop replaces the list; a dropped folder lists its .x3f files as the des
 
 test('Memory stays flat over many camera-sized files', async (t) => {
   const folder = TempFolder(t);
-  const count = 40;
+  // 40 keep make test short; VELKRANE_WEB_FILES=200 runs the full batch.
+  const count = Number(process.env.VELKRANE_WEB_FILES ?? 40);
   const sources = [];
   for (let k = 0; k < count; ++k) {
     const path = join(folder, `SDIM${String(k).padStart(4, '0')}.X3F`);

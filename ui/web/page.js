@@ -13,6 +13,7 @@ const kNoNetworkText =
 const kDownloadsPlace = 'Downloads';
 const kOkText = 'OK';
 const kStartingText = 'Starting...';
+const kCannotStartText = 'Velkrane cannot run in this browser:';
 
 const $ = (id) => document.getElementById(id);
 
@@ -48,6 +49,10 @@ function StartWorker() {
     new Blob([source], { type: 'text/javascript' }));
   const worker = new Worker(url);
   URL.revokeObjectURL(url);
+  // A Worker that cannot start (a browser without WebAssembly) says why.
+  worker.onerror = (e) => {
+    $('starting').textContent = `${kCannotStartText} ${e.message ?? ''}`;
+  };
   return new Core(worker);
 }
 
@@ -66,27 +71,36 @@ class FolderSaver {
     const parent = this.folder.name ? `${this.folder.name}/` : '';
     return `${parent}${this.outputName}/`;
   }
-  // The handle `name` gets, or null when another copy of this run is there
+  // Where `name` goes, or null when another copy of this run is there
   // already (a name that the folder's file system does not tell apart).
   async target(name) {
     if (!this.output) {
       this.output = await this.folder.getDirectoryHandle(this.outputName,
                                                          { create: true });
     }
+    const existed = await this.output.getFileHandle(name).then(() => true,
+                                                            () => false);
     const handle = await this.output.getFileHandle(name, { create: true });
     for (const earlier of this.written) {
       if (await earlier.isSameEntry(handle)) return null;
     }
-    return handle;
+    return { name, handle, existed };
   }
-  async save(handle, slice) {
-    // The browser writes beside the target and moves it over at close().
-    const writable = await handle.createWritable();
+  async save({ name, handle, existed }, slice) {
+    // The browser writes beside the target and moves it over at close(), so
+    // an earlier copy stays whole until then.
     try {
-      await writable.write(slice);
-      await writable.close();
+      const writable = await handle.createWritable();
+      try {
+        await writable.write(slice);
+        await writable.close();
+      } catch (e) {
+        await writable.abort().catch(() => {});
+        throw e;
+      }
     } catch (e) {
-      await writable.abort().catch(() => {});
+      // Taking the name made an empty file; no failed copy keeps it.
+      if (!existed) await this.output.removeEntry(name).catch(() => {});
       throw e;
     }
     this.written.push(handle);
@@ -270,8 +284,9 @@ class MainForm {
                                              mode: 'readwrite' }),
           this.texts.outputFolder);
       } catch (e) {
-        if (e.name === 'AbortError') return;  // the picker was cancelled
-        throw e;
+        // Cancelled, the picker starts no run; refused, it says why.
+        if (e.name !== 'AbortError') this.ShowMessage(String(e.message || e));
+        return;
       }
     } else {
       saver = new DownloadSaver();
@@ -280,6 +295,9 @@ class MainForm {
     document.body.dataset.running = '';
     try {
       await this.Run(saver);
+    } catch (e) {
+      // What ends a run early shows in a box, as in the windows.
+      this.ShowMessage(String(e.message || e));
     } finally {
       this.running = false;
       delete document.body.dataset.running;
