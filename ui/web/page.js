@@ -15,9 +15,13 @@ const kOkText = 'OK';
 const kStartingText = 'Starting...';
 const kCannotStartText = 'Velkrane cannot run in this browser:';
 
+// The marks by the core's OutcomeMark, as the rows' data-mark names them.
+const kMarkNames = ['written', 'no-tail', 'failed'];
+const kWritten = 0;
+
 const $ = (id) => document.getElementById(id);
 
-// One request at a time to the Worker, answered in order.
+// Requests to the Worker, each answered under its id.
 class Core {
   constructor(worker) {
     this.worker = worker;
@@ -246,7 +250,7 @@ class MainForm {
     const row = $('LBMain').children[index];
     if (!row || outcome.mark < 0) return;
     row.dataset.tip = outcome.tip;
-    row.dataset.mark = ['written', 'no-tail', 'failed'][outcome.mark];
+    row.dataset.mark = kMarkNames[outcome.mark];
     const drawing = this.marks[outcome.mark];
     const context = row.firstChild.getContext('2d');
     const [r, g, b] = drawing.colour;
@@ -276,31 +280,32 @@ class MainForm {
       this.ShowMessage(this.texts.noFiles);
       return;
     }
-    let saver;
-    if (typeof window.showDirectoryPicker === 'function') {
-      try {
-        saver = new FolderSaver(
-          await window.showDirectoryPicker({ id: 'velkrane',
-                                             mode: 'readwrite' }),
-          this.texts.outputFolder);
-      } catch (e) {
-        // Cancelled, the picker starts no run; refused, it says why.
-        if (e.name !== 'AbortError') this.ShowMessage(String(e.message || e));
-        return;
-      }
-    } else {
-      saver = new DownloadSaver();
-    }
+    // Held from the picker on, so that a second press opens no second one.
     this.running = true;
-    document.body.dataset.running = '';
     try {
-      await this.Run(saver);
+      const saver = await this.PickSaver();
+      if (saver) await this.Run(saver);
     } catch (e) {
       // What ends a run early shows in a box, as in the windows.
       this.ShowMessage(String(e.message || e));
     } finally {
       this.running = false;
-      delete document.body.dataset.running;
+    }
+  }
+
+  // A folder where the browser lets the page write into one, else
+  // downloads; null when the picker was cancelled (no run then).
+  async PickSaver() {
+    if (typeof window.showDirectoryPicker !== 'function') {
+      return new DownloadSaver();
+    }
+    try {
+      return new FolderSaver(
+        await window.showDirectoryPicker({ id: 'velkrane', mode: 'readwrite' }),
+        this.texts.outputFolder);
+    } catch (e) {
+      if (e.name === 'AbortError') return null;
+      throw e;
     }
   }
 
@@ -312,7 +317,7 @@ class MainForm {
       this.Status(await this.core.call('processing', { name: file.name }));
       let outcome = await this.core.call('decide', { file });
       const { ms, memory } = outcome;
-      if (outcome.mark === 0) {
+      if (outcome.mark === kWritten) {
         try {
           const target = await saver.target(file.name);
           if (target === null) {
