@@ -149,8 +149,9 @@ bench-web: web web-modules
 	@$(DEPS) run bench
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DVELKRANE_TESTS=OFF \
 	  -DVELKRANE_BENCH=ON >/dev/null
-	cmake --build $(BUILD)/release -j $(JOBS) --target velkrane_cut_time
-	tools/own-home node bench/web_cut.mjs $(BUILD)/release/bench/velkrane_cut_time
+	cmake --build $(BUILD)/release -j $(JOBS) --target velkrane_cut_time velkrane-cli
+	tools/own-home node bench/web_cut.mjs $(BUILD)/release/bench/velkrane_cut_time \
+	  $(BUILD)/release/ui/cli/velkrane-cli
 
 run: app
 	$(NATIVE)/ui/fltk/velkrane

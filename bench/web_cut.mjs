@@ -4,15 +4,16 @@
 // junk. The page's figure is the Worker's own time for one decision over
 // the picked File's slices; the native one is velkrane_cut_time's (the
 // source opened, the same FindRepair velkrane-cli runs). Medians of 15 and
-// 201 calls; three runs, alternating.
-// Usage: node bench/web_cut.mjs CUT_TIME_PROGRAM
+// 201 calls; three runs, alternating. For scale, `velkrane-cli -n FILE` as a
+// whole process too (median of 21, spawned from node).
+// Usage: node bench/web_cut.mjs CUT_TIME_PROGRAM VELKRANE_CLI
 import { execFileSync } from 'node:child_process';
 import { join } from 'node:path';
 import {
   FileUrl, kPage, OpenBrowser, OpenPage, TempFolder, WriteFile, X3f,
 } from '../tests/web/browser.mjs';
 
-const [cutTime] = process.argv.slice(2);
+const [cutTime, cli] = process.argv.slice(2);
 const cleanups = [];
 const t = { after: (f) => cleanups.push(f) };
 const folder = TempFolder(t);
@@ -53,13 +54,22 @@ for (let run = 1; run <= 3; ++run) {
     }
     return out;
   });
+  const process = files.map((f) => median(Array.from({ length: 21 }, () => {
+    const start = performance.now();
+    try {
+      execFileSync(cli, ['-n', '-q', f.path]);
+    } catch (e) {
+      if (e.status !== 0) throw e;
+    }
+    return performance.now() - start;
+  })));
   files.forEach((f, k) => rows.push([run, f.label, median(web[k].map((o) => o.ms)),
-    median(web[k].map((o) => o.ms - o.readMs)), web[k][0].reads, native[k]]));
+    median(web[k].map((o) => o.ms - o.readMs)), web[k][0].reads, native[k], process[k]]));
 }
-console.log('| run | file | page ms | of it outside reads | reads | native ms | page/native |');
-console.log('|---:|---|---:|---:|---:|---:|---:|');
-for (const [run, label, web, core, reads, native] of rows) {
-  console.log(`| ${run} | ${label} | ${web.toFixed(3)} | ${core.toFixed(3)} | ${reads} | `
-    + `${native.toFixed(3)} | ${(web / native).toFixed(0)} |`);
+console.log('| run | file | page ms | of it outside reads | reads | native ms | page/native | velkrane-cli -n ms |');
+console.log('|---:|---|---:|---:|---:|---:|---:|---:|');
+for (const [run, label, web, core, reads, native, whole] of rows) {
+  console.log(`| ${run} | ${label} | ${web.toFixed(1)} | ${core.toFixed(1)} | ${reads} | `
+    + `${native.toFixed(3)} | ${(web / native).toFixed(0)} | ${whole.toFixed(1)} |`);
 }
 for (const f of cleanups.reverse()) await f();
