@@ -29,7 +29,7 @@ const files = [
 });
 
 const median = (values) => values.sort((a, b) => a - b)[values.length >> 1];
-const { context } = await OpenBrowser(t, folder);
+const { context } = await OpenBrowser(t);
 const { page } = await OpenPage(context, FileUrl(kPage));
 await page.setInputFiles('#DOpen', files.map((f) => f.path));
 

@@ -20,7 +20,7 @@ const paths = execFileSync(card, [join(folder, 'card')], { encoding: 'utf8' }).t
 writeFileSync(paths[2], '');
 
 const server = await Serve(t);
-const { context } = await OpenBrowser(t, folder);
+const { context } = await OpenBrowser(t);
 await context.addInitScript(() => {
   window.showDirectoryPicker = () => navigator.storage.getDirectory();
 });

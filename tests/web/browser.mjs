@@ -150,8 +150,9 @@ export async function Serve(t, { policy = true } = {}) {
 
 // Chromium in a fresh profile; `requests` collects every request any page or
 // worker of it makes, which a test compares with the page's own address.
-export async function OpenBrowser(t, folder) {
-  const context = await chromium.launchPersistentContext(join(folder, 'profile'), {
+export async function OpenBrowser(t) {
+  const profile = mkdtempSync(join(tmpdir(), 'velkrane-profile-'));
+  const context = await chromium.launchPersistentContext(profile, {
     executablePath: kChromium,
     headless: true,
     acceptDownloads: true,
@@ -160,7 +161,11 @@ export async function OpenBrowser(t, folder) {
       '--disable-background-networking', '--disable-component-update',
       '--disable-sync'],
   });
-  t.after(() => context.close());
+  // The profile goes once the browser has stopped writing into it.
+  t.after(async () => {
+    await context.close();
+    rmSync(profile, { recursive: true, force: true });
+  });
   const requests = [];
   context.on('request', (r) => requests.push(r.url()));
   context.on('weberror', (e) => requests.push(`error: ${e.error().message}`));
@@ -201,6 +206,16 @@ export const Rows = (page) => page.$$eval('#LBMain li', (rows) =>
   rows.map((r) => ({ name: r.lastChild.textContent, mark: r.dataset.mark ?? null,
     tip: r.dataset.tip ?? null, ms: Number(r.dataset.workerMs),
     memory: Number(r.dataset.workerMemory) })));
+
+// Drags `paths` onto the list as a file manager would, through the
+// browser's own drag and drop.
+export async function DropPaths(context, page, paths) {
+  const cdp = await context.newCDPSession(page);
+  const data = { items: [], files: paths, dragOperationsMask: 1 };
+  for (const type of ['dragEnter', 'dragOver', 'drop']) {
+    await cdp.send('Input.dispatchDragEvent', { type, x: 100, y: 150, data });
+  }
+}
 
 // Presses Decode and waits for the summary box.
 export async function Decode(page) {

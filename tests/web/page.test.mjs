@@ -6,7 +6,7 @@ import { mkdirSync, readFileSync, statSync } from 'node:fs';
 import { join } from 'node:path';
 import { test } from 'node:test';
 import {
-  CliResults, Decode, FileUrl, kPage, OpenBrowser, OpenPage, Rows, Serve, Sha256,
+  CliResults, Decode, DropPaths, FileUrl, kPage, OpenBrowser, OpenPage, Rows, Serve, Sha256,
   TempFolder, WatchStatus, WriteCases, WriteFile, X3f,
 } from './browser.mjs';
 
@@ -42,7 +42,7 @@ test('Decode into a picked folder: the copies are velkrane-cli\'s, nothing else 
   const sources = WriteCases(folder);
   const cli = CliResults(sources, join(folder, 'cli'));
   const server = await Serve(t, { policy: false });
-  const { context, requests } = await OpenBrowser(t, folder);
+  const { context, requests } = await OpenBrowser(t);
   await context.addInitScript(kPickPrivateFolder);
   const { page, problems } = await OpenPage(context, server.url);
 
@@ -99,12 +99,15 @@ test('Decode from file:// without a folder picker: each copy is a download', asy
   const folder = TempFolder(t);
   const sources = WriteCases(folder);
   const cli = CliResults(sources, join(folder, 'cli'));
-  const { context, requests } = await OpenBrowser(t, folder);
+  const { context, requests } = await OpenBrowser(t);
   // As in browsers without the File System Access API.
   await context.addInitScript(() => { delete window.showDirectoryPicker; });
   const { page, problems } = await OpenPage(context, FileUrl(kPage));
 
-  await page.setInputFiles('#DOpen', sources);
+  // A drop of files works from the disk too, and replaces the list.
+  await page.setInputFiles('#DOpen', sources.slice(0, 1));
+  await DropPaths(context, page, sources);
+  await page.waitForFunction((n) => document.querySelectorAll('#LBMain li').length === n, sources.length);
   const downloads = [];
   page.on('download', (d) => downloads.push(d));
   const status = await WatchStatus(page);
@@ -139,7 +142,7 @@ test('A copy never replaces another copy of its run, nor a folder in its place',
   WriteFile(sources[1], 4200, [{ at: 0, x3f: X3f(['PROP'], 4200) }]);
   WriteFile(sources[2], 4096, [{ at: 0, x3f: X3f(['PROP'], 4096) }]);
   const server = await Serve(t);
-  const { context } = await OpenBrowser(t, folder);
+  const { context } = await OpenBrowser(t);
   await context.addInitScript(kPickPrivateFolder);
   const { page } = await OpenPage(context, server.url);
   await page.evaluate(async () => {
@@ -168,25 +171,18 @@ test('A copy never replaces another copy of its run, nor a folder in its place',
 test('A drop replaces the list; a dropped folder lists its .x3f files as the desktop walk does', async (t) => {
   const folder = TempFolder(t);
   const sources = WriteCases(folder);
+  for (const sub of ['card/DCIM/100SIGMA', 'card/PostProcessed']) mkdirSync(join(folder, sub), { recursive: true });
+  for (const name of ['DCIM/100SIGMA/b.x3f', 'DCIM/100SIGMA/B.X3F', 'PostProcessed/C.X3F', 'notes.txt', 'Z.X3F']) {
+    WriteFile(join(folder, 'card', name), 1, []);
+  }
   const server = await Serve(t);
-  const { context } = await OpenBrowser(t, folder);
+  const { context } = await OpenBrowser(t);
   const { page } = await OpenPage(context, server.url);
   await page.setInputFiles('#DOpen', sources.slice(0, 3));
-  // Headless, only files can be dropped: picked into an input of the test's
-  // own and handed over as a drop's data.
-  await page.evaluate(() => {
-    const input = Object.assign(document.createElement('input'), { type: 'file', multiple: true, id: 'drag' });
-    document.body.append(input);
-  });
-  await page.setInputFiles('#drag', sources.slice(3));
-  const dropped = await page.evaluateHandle(() => {
-    const transfer = new DataTransfer();
-    for (const file of document.getElementById('drag').files) transfer.items.add(file);
-    return transfer;
-  });
-  await page.dispatchEvent('#LBMain', 'drop', { dataTransfer: dropped });
-  await page.waitForFunction(() => document.querySelectorAll('#LBMain li').length === 3);
-  assert.deepEqual((await Rows(page)).map((r) => r.name), ['SDIM0004.X3F', 'SDIM0005.X3F', 'SDIM0006.X3F']);
+  await DropPaths(context, page, [join(folder, 'card'), sources[5]]);
+  await page.waitForFunction(() => document.querySelector('#LBMain li')?.textContent.startsWith('card'));
+  assert.deepEqual((await Rows(page)).map((r) => r.name),
+    ['card/DCIM/100SIGMA/B.X3F', 'card/DCIM/100SIGMA/b.x3f', 'card/Z.X3F', 'SDIM0006.X3F']);
 
   // The names below a dropped folder, as the page's walk finds them.
   const order = await page.evaluate((paths) => window.velkrane.core.call('walkOrder', { paths }), [
@@ -207,7 +203,7 @@ test('Memory stays flat over many camera-sized files', async (t) => {
     sources.push(path);
   }
   const server = await Serve(t);
-  const { context } = await OpenBrowser(t, folder);
+  const { context } = await OpenBrowser(t);
   await context.addInitScript(kPickPrivateFolder);
   const { page } = await OpenPage(context, server.url);
   const cdp = await context.newCDPSession(page);

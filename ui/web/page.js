@@ -14,6 +14,7 @@ const kDownloadsPlace = 'Downloads';
 const kOkText = 'OK';
 const kStartingText = 'Starting...';
 const kCannotStartText = 'Velkrane cannot run in this browser:';
+const kCannotOpenFolderText = 'Cannot open folder';
 
 // The marks by the core's OutcomeMark, as the rows' data-mark names them.
 const kMarkNames = ['written', 'no-tail', 'failed'];
@@ -353,30 +354,31 @@ class MainForm {
   async Drop(event) {
     event.preventDefault();
     if (this.running) return;
-    // Entries and files are taken now: the drop's items are gone once the
-    // handler waits. An item without an entry is a plain file.
+    // Taken now: the drop's items are gone once the handler waits. Only a
+    // folder is read through its entry; a file is taken as it is.
     const items = [...event.dataTransfer.items]
       .filter((item) => item.kind === 'file')
-      .map((item) => item.webkitGetAsEntry() ?? item.getAsFile())
-      .filter((item) => item);
+      .map((item) => ({ entry: item.webkitGetAsEntry(), file: item.getAsFile() }));
     if (items.length === 0) return;
     const entries = [];
-    for (const item of items) {
-      if (item instanceof File) {
-        entries.push({ file: item, label: item.name });
-        continue;
-      }
-      if (item.isFile) {
-        entries.push({ file: await EntryFile(item), label: item.name });
+    for (const { entry, file } of items) {
+      if (!entry || !entry.isDirectory) {
+        if (file) entries.push({ file, label: file.name });
         continue;
       }
       const found = [];
-      await Walk(item, item.name, found);
-      const order = await this.core.call('walkOrder', {
-        paths: found.map((f) => f.path.slice(item.name.length + 1)) });
-      for (const k of order) {
-        entries.push({ file: await EntryFile(found[k].entry),
-                       label: found[k].path });
+      try {
+        await Walk(entry, entry.name, found);
+        const order = await this.core.call('walkOrder', {
+          paths: found.map((f) => f.path.slice(entry.name.length + 1)) });
+        for (const k of order) {
+          entries.push({ file: await EntryFile(found[k].entry),
+                         label: found[k].path });
+        }
+      } catch (e) {
+        // Chromium reads no dropped folder in a page opened from the disk.
+        this.ShowMessage(`${kCannotOpenFolderText} ${entry.name}: ${e.message}`);
+        return;
       }
     }
     this.SetList(entries);
