@@ -20,7 +20,7 @@ RELEASE := $(shell sed -n 's/^project.Velkrane VERSION \([0-9]*\.[0-9]*\.[0-9]*\
 
 .PHONY: all deps app native windows windows-all test test-native test-windows run \
         run-windows bench fuzz test-asan screenshots clean install package test-packages \
-        format-check
+        format-check web test-web web-modules bench-web
 
 all: native windows
 
@@ -79,7 +79,7 @@ windows-all:
 
 test:
 	@$(DEPS) test
-	$(MAKE) format-check test-native test-windows test-packages test-asan
+	$(MAKE) format-check test-native test-windows test-packages test-asan test-web
 	$(MAKE) fuzz FUZZ_SECONDS=20
 	@echo "make test passed. $$(cat $(BUILD)/windows-tested)."
 
@@ -100,6 +100,59 @@ test-packages: package windows
 	$(HOME_CHECK) $(XVFB) tools/test-deb dist/velkrane_$(RELEASE)_amd64.deb
 	$(HOME_CHECK) $(XVFB) tools/test-windows-packages $(BUILD) $(RELEASE)
 
+# The page, dist/web/velkrane.html: the core (the same sources as the desktop
+# programs) compiled by Debian's Emscripten into a module its Worker loads,
+# and the front end in ui/web/, all in one file. Debian's Emscripten runs its
+# tools with the node on PATH, which finds Debian's JavaScript packages only
+# through NODE_PATH where it is not Debian's own build.
+WEB := $(BUILD)/web
+EMXX := NODE_PATH=/usr/share/nodejs em++
+WEB_CORE := fileio/file_io.cpp fileio/file_io_posix.cpp fileio/path_parts.cpp \
+  fileio/text.cpp x3f/cut_decision.cpp x3f/end_search.cpp x3f/signature_filter.cpp \
+  x3f/x3f_structure.cpp x3f/repair.cpp batch/run_texts.cpp batch/folder_walk.cpp \
+  ui/shared/list_outcomes.cpp ui/shared/main_form_texts.cpp ui/web/velkrane_web.cpp
+WEB_FLAGS := -std=c++17 -O3 -msimd128 -fexceptions -Wall -Wextra -Werror -I.
+WEB_LINK := --bind -sENVIRONMENT=worker -sMODULARIZE=1 -sEXPORT_NAME=VelkraneCore \
+  -sALLOW_MEMORY_GROWTH=1 -sDYNAMIC_EXECUTION=0 -sFILESYSTEM=0
+web: dist/web/velkrane.html
+$(WEB)/velkrane_core.js: $(WEB_CORE) $(wildcard fileio/*.h x3f/*.h batch/*.h ui/shared/*.h)
+	@$(DEPS) web
+	mkdir -p $(WEB)
+	$(EMXX) $(WEB_FLAGS) $(WEB_CORE) $(WEB_LINK) -o $@
+dist/web/velkrane.html: $(WEB)/velkrane_core.js $(wildcard ui/web/*)
+	mkdir -p dist/web
+	node ui/web/assemble.mjs $(WEB)/velkrane_core.js $(WEB)/velkrane_core.wasm \
+	  ui/fltk/desktop/icons/hicolor/32x32/apps/velkrane.png $@
+
+# The page in headless Chromium (Debian's), driven by playwright-core at the
+# version tests/web/package-lock.json pins; it never downloads a browser. The
+# copies are compared with velkrane-cli's.
+test-web: web
+	@$(DEPS) web web-checks run gtest bench
+	cmake -S . -B $(NATIVE) -DVELKRANE_TESTS=ON -DVELKRANE_BENCH=ON >/dev/null
+	cmake --build $(NATIVE) -j $(JOBS) --target velkrane-cli
+	$(MAKE) web-modules
+	VELKRANE_CLI=$(NATIVE)/ui/cli/velkrane-cli $(HOME_CHECK) tools/own-home \
+	  node --test tests/web/page.test.mjs
+
+# playwright-core as tests/web/package-lock.json pins it; npm's cache stays
+# in the build tree, out of the home folder.
+web-modules: tests/web/node_modules/.package-lock.json
+tests/web/node_modules/.package-lock.json: tests/web/package-lock.json
+	@$(DEPS) web-checks
+	cd tests/web && npm_config_cache=$(CURDIR)/$(BUILD)/npm-cache \
+	  npm ci --ignore-scripts --no-audit --no-fund --loglevel=error
+
+# The cut decision in the page's Worker against the native one, on the same
+# files (bench/web_cut.mjs).
+bench-web: web web-modules
+	@$(DEPS) run bench
+	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DVELKRANE_TESTS=OFF \
+	  -DVELKRANE_BENCH=ON >/dev/null
+	cmake --build $(BUILD)/release -j $(JOBS) --target velkrane_cut_time velkrane-cli
+	tools/own-home node bench/web_cut.mjs $(BUILD)/release/bench/velkrane_cut_time \
+	  $(BUILD)/release/ui/cli/velkrane-cli
+
 run: app
 	$(NATIVE)/ui/fltk/velkrane
 
@@ -113,8 +166,9 @@ run-windows: windows
 SCRIPT_NAMES := "/home/ana/写真/写真0003.X3F" "/home/ana/写真/🌅 日の出 0004.X3F" \
   "/home/ana/Photos/⛵ Åre 0005.X3F" "/home/ana/Фото/Снимок 0006.X3F" \
   "/home/ana/사진/사진 0007.X3F" "/home/ana/Photos/IMG_0008.X3F"
-screenshots: app windows
+screenshots: app windows web web-modules
 	@$(DEPS) wine xvfb screenshots
+	tools/own-home node tools/screenshot-web.mjs docs/velkrane-web-run.png
 	tools/screenshot-linux $(NATIVE) docs/velkrane-linux.png
 	tools/screenshot-linux $(NATIVE) docs/velkrane-linux-scripts.png $(SCRIPT_NAMES)
 	tools/screenshot-windows $(BUILD) docs/velkrane-windows.png

@@ -9,11 +9,11 @@
 
 namespace velkrane {
 
-Cut DecideCut(const InputFile& source, bool rule_only, bool whole_file) {
+Cut DecideCut(const ByteSource& source, bool rule_only, bool whole_file) {
   const std::int64_t window =
-      whole_file ? source.Size() : std::min(source.Size(), kLoadLimit);
+      whole_file ? source.size : std::min(source.size, kLoadLimit);
   X3fEnds ends;
-  if (!rule_only && StartOf(source) == FileStart::kX3f) {
+  if (!rule_only && StartOf(source.read, source.size) == FileStart::kX3f) {
     ends = FindX3fEndsInFile(source, window);
   } else {
     ends.rule_tail = FindTailInFile(source, window);
@@ -27,6 +27,10 @@ Cut DecideCut(const InputFile& source, bool rule_only, bool whole_file) {
     if (cut.length > window) throw Error(kStreamReadError);
   }
   return cut;
+}
+
+Cut DecideCut(const InputFile& source, bool rule_only, bool whole_file) {
+  return DecideCut(ByteSourceOf(source), rule_only, whole_file);
 }
 
 }  // namespace velkrane

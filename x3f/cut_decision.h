@@ -9,6 +9,7 @@
 namespace velkrane {
 
 class InputFile;
+struct ByteSource;
 
 /// The plain rule searches only this much of a source, unless widened.
 constexpr std::int64_t kLoadLimit = 30000000;
@@ -30,5 +31,6 @@ struct Cut {
 /// alone. Throws "Stream read error" for a rule tail in the last 7 bytes of
 /// what the rule searched, where the copy would run past them.
 Cut DecideCut(const InputFile& source, bool rule_only, bool whole_file);
+Cut DecideCut(const ByteSource& source, bool rule_only, bool whole_file);
 
 }  // namespace velkrane

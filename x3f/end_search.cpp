@@ -23,11 +23,11 @@ constexpr std::int64_t kLowestDirectoryPosition = 4;
 // candidates they belong to this one.
 class BackwardPass {
  public:
-  BackwardPass(const InputFile& source, std::int64_t window, bool directories)
+  BackwardPass(const ByteSource& source, std::int64_t window, bool directories)
       : source_(source),
-        window_(std::min(window, source.Size())),
+        window_(std::min(window, source.size)),
         directories_(directories),
-        limit_(directories ? source.Size() : window_) {}
+        limit_(directories ? source.size : window_) {}
 
   X3fEnds Run(std::size_t block_size) {
     const auto block =
@@ -44,8 +44,8 @@ class BackwardPass {
     for (std::int64_t end = top; end > lowest;) {
       start_ = std::max<std::int64_t>(end - block, 0);
       stop_ = std::min(end + overlap, limit_);
-      source_.ReadAt(start_, buffer.data(),
-                     static_cast<std::size_t>(stop_ - start_));
+      source_.read(start_, buffer.data(),
+                   static_cast<std::size_t>(stop_ - start_));
       if (ScanBlock(std::max(lowest, start_), end)) break;
       end = start_;
     }
@@ -100,10 +100,10 @@ class BackwardPass {
     if (end <= stop_) {
       std::memcpy(slot, data_ + Index(end - 4), sizeof slot);
     } else {
-      source_.ReadAt(end - 4, slot, sizeof slot);
+      source_.read(end - 4, slot, sizeof slot);
     }
     if (ReadUint32(slot) != offset) return false;
-    if (!CheckX3fStructure(source_, end).complete) return false;
+    if (!CheckX3fStructure(source_.read, end).complete) return false;
     ends_.end = end;
     return true;
   }
@@ -112,7 +112,7 @@ class BackwardPass {
     return static_cast<std::size_t>(position - start_);
   }
 
-  const InputFile& source_;
+  const ByteSource& source_;
   const std::int64_t window_;  // the rule's: no "PROP" at or past it counts
   const bool directories_;
   const std::int64_t limit_;  // nothing at or past it is read
@@ -133,14 +133,31 @@ std::int64_t FindLastSignature(const unsigned char* data, std::size_t size,
   return pos == kNoCandidate ? kNoTail : static_cast<std::int64_t>(pos);
 }
 
-std::int64_t FindTailInFile(const InputFile& source, std::int64_t window,
+ByteSource ByteSourceOf(const InputFile& file) {
+  return {file.Size(),
+          [&file](std::int64_t offset, void* data, std::size_t size) {
+            file.ReadAt(offset, data, size);
+          }};
+}
+
+std::int64_t FindTailInFile(const ByteSource& source, std::int64_t window,
                             std::size_t block_size) {
   return BackwardPass(source, window, false).Run(block_size).rule_tail;
 }
 
-X3fEnds FindX3fEndsInFile(const InputFile& source, std::int64_t window,
+std::int64_t FindTailInFile(const InputFile& source, std::int64_t window,
+                            std::size_t block_size) {
+  return FindTailInFile(ByteSourceOf(source), window, block_size);
+}
+
+X3fEnds FindX3fEndsInFile(const ByteSource& source, std::int64_t window,
                           std::size_t block_size) {
   return BackwardPass(source, window, true).Run(block_size);
+}
+
+X3fEnds FindX3fEndsInFile(const InputFile& source, std::int64_t window,
+                          std::size_t block_size) {
+  return FindX3fEndsInFile(ByteSourceOf(source), window, block_size);
 }
 
 }  // namespace velkrane

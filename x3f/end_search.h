@@ -8,9 +8,21 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "x3f/x3f_structure.h"
+
 namespace velkrane {
 
 class InputFile;
+
+/// What the searches read: `size` bytes, each read exact or thrown. An open
+/// InputFile, or in the browser the slices of a picked file.
+struct ByteSource {
+  std::int64_t size = 0;
+  ReadAtFunction read;
+};
+
+/// `file` as a ByteSource; it must outlive the result.
+ByteSource ByteSourceOf(const InputFile& file);
 
 /// Positions below this are never tested for the tail signature.
 constexpr std::int64_t kLowestTailPosition = 7;
@@ -27,6 +39,8 @@ std::int64_t FindLastSignature(const unsigned char* data, std::size_t size,
 /// read backward in blocks of `block_size` bytes, or kNoTail. Nothing at or
 /// past `window` is read.
 std::int64_t FindTailInFile(const InputFile& source, std::int64_t window,
+                            std::size_t block_size = kSearchBlockSize);
+std::int64_t FindTailInFile(const ByteSource& source, std::int64_t window,
                             std::size_t block_size = kSearchBlockSize);
 
 /// What one backward pass over a file that starts like an X3F finds.
@@ -45,6 +59,8 @@ struct X3fEnds {
 /// complete X3F of the bytes before its end, so a file with J bytes behind
 /// that end costs about J bytes of reading.
 X3fEnds FindX3fEndsInFile(const InputFile& source, std::int64_t window,
+                          std::size_t block_size = kSearchBlockSize);
+X3fEnds FindX3fEndsInFile(const ByteSource& source, std::int64_t window,
                           std::size_t block_size = kSearchBlockSize);
 
 }  // namespace velkrane

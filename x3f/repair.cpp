@@ -6,6 +6,7 @@
 #include "fileio/error.h"
 #include "fileio/file_io.h"
 #include "fileio/path_parts.h"
+#include "x3f/end_search.h"
 #include "x3f/signature_filter.h"
 
 namespace velkrane {
@@ -17,28 +18,8 @@ std::atomic<void (*)(const std::string&)> before_copy{nullptr};
 PendingRepair Prepare(const std::string& source, const std::string& target,
                       const RepairOptions& options) {
   const InputFile input(source);
-  RepairOutcome outcome;
-  outcome.source_size = input.Size();
-  if (outcome.source_size == 0) throw Error(kStreamReadError);
-  // One cut could keep only some of its images.
-  if (StartOf(input) == FileStart::kX3i) {
-    outcome.result = RepairResult::kX3iFile;
-    return PendingRepair(std::move(outcome), std::nullopt);
-  }
-
-  const Cut cut = DecideCut(input, options.rule_only, options.whole_file);
-  if (cut.length == 0) {
-    outcome.verdict = CheckX3fStructure(input, outcome.source_size);
-    return PendingRepair(std::move(outcome), std::nullopt);
-  }
-  outcome.length = cut.length;
-  outcome.tail_from = cut.from;
-  outcome.tail = outcome.length - kTailLength;
-  outcome.bytes_cut = outcome.source_size - outcome.length;
-  outcome.result = RepairResult::kWouldRepair;
-
-  if (options.dry_run) {
-    outcome.verdict = CheckX3fStructure(input, outcome.length);
+  RepairOutcome outcome = FindRepair(ByteSourceOf(input), options);
+  if (outcome.result != RepairResult::kWouldRepair || options.dry_run) {
     return PendingRepair(std::move(outcome), std::nullopt);
   }
   input.RefuseAsTarget(target);
@@ -70,6 +51,33 @@ PendingRepair Prepare(const std::string& source, const std::string& target,
 }
 
 }  // namespace
+
+RepairOutcome FindRepair(const ByteSource& source,
+                         const RepairOptions& options) {
+  RepairOutcome outcome;
+  outcome.source_size = source.size;
+  if (outcome.source_size == 0) throw Error(kStreamReadError);
+  // One cut could keep only some of its images.
+  if (StartOf(source.read, source.size) == FileStart::kX3i) {
+    outcome.result = RepairResult::kX3iFile;
+    return outcome;
+  }
+
+  const Cut cut = DecideCut(source, options.rule_only, options.whole_file);
+  if (cut.length == 0) {
+    outcome.verdict = CheckX3fStructure(source.read, outcome.source_size);
+    return outcome;
+  }
+  outcome.length = cut.length;
+  outcome.tail_from = cut.from;
+  outcome.tail = outcome.length - kTailLength;
+  outcome.bytes_cut = outcome.source_size - outcome.length;
+  outcome.result = RepairResult::kWouldRepair;
+  if (options.dry_run) {
+    outcome.verdict = CheckX3fStructure(source.read, outcome.length);
+  }
+  return outcome;
+}
 
 void PendingRepair::Commit() {
   if (!copy_) return;

@@ -14,6 +14,8 @@
 
 namespace velkrane {
 
+struct ByteSource;
+
 struct RepairOptions {
   bool rule_only =
       false;  // cut exactly where the plain rule says, ignoring the directory
@@ -71,10 +73,18 @@ class PendingRepair {
   std::optional<OutputFile> copy_;
 };
 
+/// The search half of a repair, over any bytes (a file, or in the browser a
+/// picked file's slices): where the copy ends, as kWouldRepair, or
+/// kTailNotFound with the verdict on all of the source, or kX3iFile for a
+/// composite that no one cut can repair. With
+/// `options.dry_run` a copy's verdict is that of the bytes it would hold.
+/// Throws "Stream read error" for an empty source.
+RepairOutcome FindRepair(const ByteSource& source,
+                         const RepairOptions& options = {});
+
 /// Finds the end, and unless this is a dry run, there is no tail or the
-/// source is an X3I file, writes and checks the copy under a temporary name.
-/// Throws velkrane::Error on any failure, and then leaves the source and any
-/// earlier target untouched.
+/// source is an X3I file, writes and checks the copy under a temporary name. Throws velkrane::Error on any
+/// failure, and then leaves the source and any earlier target untouched.
 PendingRepair PrepareRepair(const std::string& source,
                             const std::string& target,
                             const RepairOptions& options = {});

@@ -46,15 +46,23 @@ bool IsX3fHeader(const unsigned char* data) {
   return std::memcmp(data, kHeader, sizeof kHeader) == 0;
 }
 
-FileStart StartOf(const InputFile& file) {
+FileStart StartOf(const ReadAtFunction& read, std::int64_t size) {
   unsigned char header[sizeof kHeader];
-  if (file.Size() < kHeaderSize) return FileStart::kOther;
-  file.ReadAt(0, header, sizeof header);
+  if (size < kHeaderSize) return FileStart::kOther;
+  read(0, header, sizeof header);
   if (IsX3fHeader(header)) return FileStart::kX3f;
   if (std::memcmp(header, kCompositeHeader, sizeof header) == 0) {
     return FileStart::kX3i;
   }
   return FileStart::kOther;
+}
+
+FileStart StartOf(const InputFile& file) {
+  return StartOf(
+      [&file](std::int64_t at, unsigned char* into, std::size_t count) {
+        file.ReadAt(at, into, count);
+      },
+      file.Size());
 }
 
 X3fVerdict CheckX3fStructure(const ReadAtFunction& read, std::int64_t length) {

@@ -73,6 +73,7 @@ bool IsX3fHeader(const unsigned char* data);
 /// What a file's first 4 bytes say it is: an X3F ("FOVb"), an X3I ("FOVi",
 /// a composite holding several X3F images), or neither.
 enum class FileStart { kX3f, kX3i, kOther };
+FileStart StartOf(const ReadAtFunction& read, std::int64_t size);
 FileStart StartOf(const InputFile& file);
 
 /// Where a directory at `offset` holding `count` entries ends the file.
