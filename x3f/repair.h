@@ -83,8 +83,9 @@ RepairOutcome FindRepair(const ByteSource& source,
                          const RepairOptions& options = {});
 
 /// Finds the end, and unless this is a dry run, there is no tail or the
-/// source is an X3I file, writes and checks the copy under a temporary name. Throws velkrane::Error on any
-/// failure, and then leaves the source and any earlier target untouched.
+/// source is an X3I file, writes and checks the copy under a temporary name.
+/// Throws velkrane::Error on any failure, and then leaves the source and any
+/// earlier target untouched.
 PendingRepair PrepareRepair(const std::string& source,
                             const std::string& target,
                             const RepairOptions& options = {});

@@ -58,11 +58,9 @@ FileStart StartOf(const ReadAtFunction& read, std::int64_t size) {
 }
 
 FileStart StartOf(const InputFile& file) {
-  return StartOf(
-      [&file](std::int64_t at, unsigned char* into, std::size_t count) {
-        file.ReadAt(at, into, count);
-      },
-      file.Size());
+  return StartOf([&file](std::int64_t offset, void* data,
+                         std::size_t size) { file.ReadAt(offset, data, size); },
+                 file.Size());
 }
 
 X3fVerdict CheckX3fStructure(const ReadAtFunction& read, std::int64_t length) {
