@@ -42,6 +42,7 @@ class DecodeRuns::RunWindow : public BatchWindow {
     } waiting(runs_.waiting_);
     window_.WaitFor(wait);
   }
+  bool InputHeld() const override { return !runs_.held_.empty(); }
   void RunStarting(int count) override {
     runs_.outcomes_.Clear();
     window_.RunStarting(count);
