@@ -181,9 +181,8 @@ bool CommitScheduler::ReportOldest() {
     lock.unlock();
     waiter_([&](int milliseconds) {
       std::unique_lock<std::mutex> wait_lock(mutex_);
-      return changed_.wait_for(wait_lock,
-                               std::chrono::milliseconds(milliseconds),
-                               committed);
+      return changed_.wait_for(
+          wait_lock, std::chrono::milliseconds(milliseconds), committed);
     });
     lock.lock();
   }

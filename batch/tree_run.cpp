@@ -58,7 +58,8 @@ TreeRunSummary RunTree(const std::vector<std::string>& paths,
   try {
     for (int index = 1; index <= summary.found; ++index) {
       const FoundFile& file = files[static_cast<std::size_t>(index - 1)];
-      const std::string target = TargetFor(file.path, file.relative, options.output);
+      const std::string target =
+          TargetFor(file.path, file.relative, options.output);
       commits.MakeRoomFor(file.path, target);
       // Asked after the wait, where a Ctrl+C mostly comes: no file starts
       // after it.
@@ -68,11 +69,11 @@ TreeRunSummary RunTree(const std::vector<std::string>& paths,
       }
       view.FileStarting(index, summary.found, file);
       commits.Commit(
-          index, ToCommit(file.error.empty()
-                              ? FileStep::SearchAndCopy(file.path, target,
-                                                        repair, &targets)
-                              : FileStep::Failed(file.path, target, repair,
-                                                 file.error)));
+          index,
+          ToCommit(
+              file.error.empty()
+                  ? FileStep::SearchAndCopy(file.path, target, repair, &targets)
+                  : FileStep::Failed(file.path, target, repair, file.error)));
     }
   } catch (...) {
     // The files in flight still get their lines before the error ends the

@@ -69,8 +69,7 @@ TEST(CommitScheduler, TwoCopiesInFlightAndAStopBetweenFiles) {
   Recording stopped;
   stopped.stop_after = 1;
   const TreeRunSummary summary = RunTree({dir.Path()}, {}, stopped);
-  EXPECT_EQ((Texts{"start 1", "start 2", "done 1", "done 2"}),
-            stopped.events);
+  EXPECT_EQ((Texts{"start 1", "start 2", "done 1", "done 2"}), stopped.events);
   EXPECT_TRUE(summary.stopped);
   EXPECT_EQ(2, summary.repaired);
 }

@@ -173,7 +173,8 @@ TEST(DecodeRuns, InputDuringAFileStopsTheCopyMadeAhead) {
     Form form;
     form.window.entries = {one + "a.X3F", two + "b.X3F"};
     form.window.on_wait = [&](RecordingWindow& w) {
-      if (w.wait_rounds == round) form.runs.Input([&] { form.ReplaceList({}); });
+      if (w.wait_rounds == round)
+        form.runs.Input([&] { form.ReplaceList({}); });
     };
     form.PressDecode();
     EXPECT_EQ("error box: List index out of bounds (1)",
