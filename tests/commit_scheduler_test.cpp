@@ -6,12 +6,16 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "batch/batch_run.h"
+#include "batch/commit_scheduler.h"
+#include "batch/output_names.h"
 #include "batch/run_texts.h"
 #include "batch/tree_run.h"
 #include "fileio/error.h"
@@ -148,6 +152,36 @@ TEST(CommitScheduler, AWaitThatReturnsEarlyIsRepeated) {
   EXPECT_EQ(Saved("b.X3F"), window.shown[3]);
   EXPECT_EQ(Saved("c.X3F"), window.shown[5]);
   EXPECT_LT(0, window.wait_rounds);
+}
+
+// What a commit throws (no memory for its report's text, say) is that file's
+// failure: the committing thread lives on and commits the next file.
+TEST(CommitScheduler, ACommitThatThrowsFailsOnlyItsFile) {
+  struct Throwing : PreparedStep {
+    std::string source = "a.X3F", target = "PostProcessed/a.X3F";
+    const std::string& Source() const override { return source; }
+    const std::string& Target() const override { return target; }
+    bool Renames() const override { return false; }
+    FileReport Commit() override { throw std::bad_alloc(); }
+  };
+  ScopedTempDir dir;
+  const std::string b = dir.File("b.X3F");
+  WriteSource(b, 30, 60);
+  RepairOptions options;
+  options.make_folder = true;
+  Texts reports;
+  {
+    CommitScheduler commits([&](int index, const FileReport& report) {
+      reports.push_back(std::to_string(index) + " " + report.message);
+    });
+    commits.Commit(1, std::make_unique<Throwing>());
+    commits.Commit(2, ToCommit(FileStep::SearchAndCopy(b, TargetFor(b), options,
+                                                       nullptr)));
+    commits.ReportAll();
+  }
+  EXPECT_EQ((Texts{std::string("1 ") + kFailedPrefix + "std::bad_alloc",
+                   std::string("2 ") + kTailFoundPrefix + "b.X3F"}),
+            reports);
 }
 
 }  // namespace
