@@ -124,7 +124,9 @@ class Run {
     if (ahead_.cancel->load()) Drop(ahead_);
   }
 
-  void File(int index, const std::string& entry);
+  /// One entry of a run over `count`: its copy handed on, the next one's
+  /// begun, its report, and the next copy made before any input runs.
+  void File(int index, int count, const std::string& entry);
 
   BatchWindow& window_;
   Waiter waiter_;
@@ -137,9 +139,9 @@ class Run {
   CopyAhead ahead_;
 };
 
-void Run::File(int index, const std::string& entry) {
+void Run::File(int index, int count, const std::string& entry) {
   commits_.Commit(index, ToCommit(Take(index, entry)));
-  StartAhead(index + 1, window_.EntryCount());
+  StartAhead(index + 1, count);
   commits_.ReportOldest();
   FinishAhead();
 }
@@ -159,7 +161,7 @@ void Run::Go() {
     window_.SetStatusText(ProcessingText(FileNamePart(entry)));
     window_.ProcessMessages();
     try {
-      File(index, entry);
+      File(index, count, entry);
     } catch (...) {
       // The file in flight still gets its text and its mark, and the window
       // keeps answering while it lands.

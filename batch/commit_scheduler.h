@@ -28,10 +28,13 @@
 //   report, and in Decode for a copy being made.
 // - The preparing thread, Decode only: one std::async per file, which finds
 //   the end and writes the copy while the window answers. In velkrane-cli
-//   the run's thread prepares. It shares only RunTargets (own mutex) and the
-//   copy it returns through its future, and ends when that copy is made:
-//   the run waits for it before the window processes any input, since
-//   Windows lets no one else open a source a copy is being made from.
+//   the run's thread prepares. It shares only RunTargets (own mutex), the
+//   copy it returns through its future, and for a copy made ahead a cancel
+//   flag (an atomic) it reads before it writes anything. It ends when that
+//   copy is made: the run waits for it before the window processes any
+//   input, since Windows lets no one else open a source a copy is being
+//   made from. The run's CopyAhead is declared after the scheduler, so its
+//   future, which waits for this thread, goes first.
 // - The committing thread, one per scheduler, started with the first commit.
 //   It waits on `changed_` for a step to commit, commits it unlocked, and
 //   stores its report. It ends when the scheduler is destroyed, after
@@ -39,6 +42,12 @@
 //   done. The scheduler is the last member a run declares that the thread
 //   touches (RunTargets is declared before it), so the join in its
 //   destructor runs before anything the thread uses is destroyed.
+//
+// - velkrane-cli's stop: a signal handler (POSIX, on whichever thread the
+//   signal lands) or the console's control handler (Windows, on a thread
+//   the system starts) sets an atomic flag, which the run's thread reads
+//   after each MakeRoomFor(). On a console close the Windows handler waits
+//   up to 4.5 s for the run to finish (console_win32.cpp).
 //
 // The card recovery drives it the same way: each recovered photo is a step
 // whose Commit() puts it on the disk, and reports come in card order.

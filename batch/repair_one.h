@@ -45,14 +45,17 @@ class RunTargets {
   void Record(const std::string& target, const std::string& source);
 
  private:
-  // One file's claim may run while the file before it is committed.
+  // One file's claim may run (on the preparing thread) while the file
+  // before it is committed (on the committing thread).
   mutable std::mutex mutex_;
   struct Written {
     FileIdentity source;
     std::string target;
   };
-  std::map<std::string, std::string> names_;  // target -> source
-  std::map<FileIdentity, Written> written_;   // copy -> where from, where to
+  /// target -> source; guarded by mutex_.
+  std::map<std::string, std::string> names_;
+  /// copy -> where from, where to; guarded by mutex_.
+  std::map<FileIdentity, Written> written_;
 };
 
 /// RepairOne in two halves, so that a run can make one file's copy while the
