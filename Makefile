@@ -144,8 +144,8 @@ test-asan:
 
 # The core and command-line suites under ThreadSanitizer, where the run's,
 # the preparing and the committing threads meet (batch/commit_scheduler.h).
-# setarch -R: this GCC's ThreadSanitizer cannot map its shadow memory beside
-# the randomized address layout of newer kernels.
+# setarch -R: GCC 12's ThreadSanitizer cannot place its shadow memory where
+# a kernel randomizes addresses more widely (vm.mmap_rnd_bits above 28).
 test-tsan:
 	@$(DEPS) run gtest checks
 	cmake -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=Debug -DVELKRANE_TSAN=ON \
