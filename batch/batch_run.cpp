@@ -1,9 +1,13 @@
 #include "batch/batch_run.h"
 
+#include <atomic>
 #include <future>
+#include <memory>
 #include <optional>
 #include <utility>
 
+#include "batch/commit_scheduler.h"
+#include "batch/output_names.h"
 #include "batch/repair_one.h"
 #include "batch/run_texts.h"
 #include "fileio/error.h"
@@ -23,24 +27,18 @@ std::string TrimEntry(const std::string& entry) {
   return entry.substr(first, last - first);
 }
 
-std::string OutputFolderFor(const std::string& entry) {
-  const std::string folder = DirectoryPart(entry);
-  // A bare name lies in the current folder; "/" or "\" alone would put the
-  // copies at the root instead of beside the source.
-  const std::string base =
-      folder.empty() ? folder : WithTrailingSeparator(folder);
-  return base + kOutputFolderName + kPathSeparator;
-}
-
 namespace {
 
-// The next entry's copy, made while the entry before it goes to the disk. It
-// was read before the window processed its messages, so it is used only if
-// the entry still reads the same afterwards; else it is dropped, temporary
-// and all.
-struct NextCopy {
+// The next entry's copy, made on a thread of its own while the entry before
+// it goes to the disk. It was read before the window processed its
+// messages, so it is used only if the entry still reads the same
+// afterwards; else it is dropped, temporary, new folder and all.
+struct CopyAhead {
   int index = -1;
   std::string entry;
+  /// Set on the run's thread, read on the preparing one: input is waiting,
+  /// so the copy stops before it writes anything, if it has not begun.
+  std::shared_ptr<std::atomic<bool>> cancel;
   std::future<FileStep> making;
   std::optional<FileStep> made;
 };
@@ -50,60 +48,103 @@ class Run {
   explicit Run(BatchWindow& window)
       : window_(window),
         waiter_([&window](const WaitForWork& wait) { window.WaitFor(wait); }),
-        commits_(waiter_) {
+        commits_(
+            [this](int index, const FileReport& report) {
+              window_.SetStatusText(
+                  FileDoneText(FileNamePart(report.source), report.message));
+              window_.FileDone(index, report);
+            },
+            waiter_) {
     // The folder is made only once a copy is about to be written in it.
     options_.make_folder = true;
   }
 
+  /// A copy made ahead for an entry the run never got to (an error, or the
+  /// list cut short) leaves nothing behind.
+  ~Run() { Drop(ahead_); }
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
+
   void Go();
 
  private:
-  static std::string TargetFor(const std::string& entry) {
-    return OutputFolderFor(entry) + FileNamePart(entry);
-  }
-
-  std::future<FileStep> Prepare(const std::string& entry) {
-    return std::async(std::launch::async, [this, entry] {
-      return FileStep(entry, TargetFor(entry), options_, &targets_);
+  std::future<FileStep> Prepare(const std::string& entry,
+                                const RepairOptions& options) {
+    return std::async(std::launch::async, [this, entry, options] {
+      return FileStep::SearchAndCopy(entry, TargetFor(entry), options,
+                                     &targets_);
     });
   }
 
   /// The copy for `entry` at `index`: the one made ahead if it still fits,
   /// else one made now.
   FileStep Take(int index, const std::string& entry) {
-    NextCopy next = std::exchange(next_, NextCopy());
-    if (next.made && next.index == index && next.entry == entry) {
-      return std::move(*next.made);
+    CopyAhead ahead = std::exchange(ahead_, CopyAhead());
+    if (ahead.made && ahead.index == index && ahead.entry == entry &&
+        !ahead.cancel->load()) {
+      return std::move(*ahead.made);
     }
-    next.made.reset();
-    std::future<FileStep> making = Prepare(entry);
+    Drop(ahead);
+    std::future<FileStep> making = Prepare(entry, options_);
     return Await(making, waiter_);
   }
 
-  void StartNext(int index, int count) {
+  /// A copy made ahead that is not used: its temporary goes with it, and so
+  /// does the folder it created, unless something else is in it by now.
+  static void Drop(CopyAhead& ahead) {
+    if (!ahead.made) return;
+    const std::string folder = ahead.made->CreatedFolder();
+    ahead.made.reset();
+    if (!folder.empty()) RemoveEmptyFolderQuietly(folder);
+  }
+
+  /// Starts the copy of the entry at `index` while the one before it goes
+  /// to the disk, unless input is waiting (it runs once the file before is
+  /// done, and may change the list) or the scheduler has no room for it.
+  void StartAhead(int index, int count) {
     if (index >= count || index >= window_.EntryCount()) return;
+    if (window_.InputHeld()) return;
     const std::string entry = TrimEntry(window_.Entry(index));
-    // A file listed twice waits for its own copy to land first.
-    if (entry.empty() || commits_.MayBeCommitting(TargetFor(entry))) return;
-    next_.index = index;
-    next_.entry = entry;
-    next_.making = Prepare(entry);
+    if (entry.empty() || !commits_.HasRoomFor(entry, TargetFor(entry))) return;
+    ahead_.index = index;
+    ahead_.entry = entry;
+    ahead_.cancel = std::make_shared<std::atomic<bool>>(false);
+    RepairOptions options = options_;
+    options.cancelled = [cancel = ahead_.cancel] { return cancel->load(); };
+    ahead_.making = Prepare(entry, options);
   }
 
   /// The window may start another run or change the list when it processes
   /// its messages; no source may be open then (Windows lets no one else open
-  /// it), so the copy made ahead is finished first.
-  void FinishNext() {
-    if (next_.making.valid()) next_.made.emplace(Await(next_.making, waiter_));
+  /// it), so the copy made ahead is finished, or stopped, first.
+  void FinishAhead() {
+    if (!ahead_.making.valid()) return;
+    if (window_.InputHeld()) ahead_.cancel->store(true);
+    ahead_.made.emplace(Await(ahead_.making, waiter_));
+    if (ahead_.cancel->load()) Drop(ahead_);
   }
+
+  /// One entry of a run over `count`: its copy handed on, the next one's
+  /// begun, its report, and the next copy made before any input runs.
+  void File(int index, int count, const std::string& entry);
 
   BatchWindow& window_;
   Waiter waiter_;
   RepairOptions options_;
+  // Declared before the scheduler, whose committing thread uses them until
+  // its destructor has joined it.
   RunTargets targets_;
-  OverlappedCommits commits_;
-  NextCopy next_;
+  CommitScheduler commits_;
+  // After the scheduler: destroyed first, its future waits for the copy.
+  CopyAhead ahead_;
 };
+
+void Run::File(int index, int count, const std::string& entry) {
+  commits_.Commit(index, ToCommit(Take(index, entry)));
+  StartAhead(index + 1, count);
+  commits_.ReportOldest();
+  FinishAhead();
+}
 
 void Run::Go() {
   const int count = window_.EntryCount();
@@ -117,17 +158,20 @@ void Run::Go() {
     if (entry.empty()) continue;
 
     last_folder = OutputFolderFor(entry);
-    const std::string name = FileNamePart(entry);
-    window_.SetStatusText(ProcessingText(name));
+    window_.SetStatusText(ProcessingText(FileNamePart(entry)));
     window_.ProcessMessages();
-
-    commits_.StartCommit(index, Take(index, entry));
-    StartNext(index + 1, count);
-    commits_.FinishCommit([&](int done, const FileReport& report) {
-      window_.SetStatusText(FileDoneText(name, report.message));
-      window_.FileDone(done, report);
-    });
-    FinishNext();
+    try {
+      File(index, count, entry);
+    } catch (...) {
+      // The file in flight still gets its text and its mark, and the window
+      // keeps answering while it lands.
+      if (ahead_.making.valid()) {
+        ahead_.cancel->store(true);
+        ahead_.made.emplace(Await(ahead_.making, waiter_));
+      }
+      commits_.ReportAll();
+      throw;
+    }
     window_.ProcessMessages();
   }
   window_.SetStatusText(kReady);

@@ -3,7 +3,8 @@
 #include <functional>
 #include <string>
 
-#include "batch/overlapped_commits.h"
+#include "batch/commit_scheduler.h"
+#include "batch/output_names.h"
 #include "batch/repair_one.h"
 
 namespace velkrane {
@@ -26,6 +27,9 @@ class BatchWindow {
   /// a handler until the next ProcessMessages, so that everything between
   /// files happens as it always has. By default it just waits.
   virtual void WaitFor(const WaitForWork& wait) { WaitBlocking(wait); }
+  /// True while input that came during a file's work waits for the next
+  /// ProcessMessages; the run then makes no copy ahead of that file's end.
+  virtual bool InputHeld() const { return false; }
   /// A run over `count` list entries begins.
   virtual void RunStarting(int /*count*/) {}
   /// The entry at `index` is done, as `report` says; right after its status
@@ -40,9 +44,6 @@ class BatchWindow {
 
 /// `entry` without leading and trailing bytes at or below the space.
 std::string TrimEntry(const std::string& entry);
-
-/// The "PostProcessed" folder beside `entry`, ending in a separator.
-std::string OutputFolderFor(const std::string& entry);
 
 /// One press of "Decode": trims every entry, writes its trimmed copy into the
 /// "PostProcessed" folder beside it and reports progress and a summary. A

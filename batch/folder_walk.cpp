@@ -4,7 +4,7 @@
 #include <exception>
 #include <set>
 
-#include "batch/run_texts.h"
+#include "batch/output_names.h"
 #include "fileio/file_io.h"
 #include "fileio/path_parts.h"
 #include "fileio/text.h"

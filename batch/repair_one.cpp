@@ -77,32 +77,52 @@ FileStep::FileStep(const std::string& source, const std::string& target,
     : target_(target), targets_(targets) {
   report_.source = source;
   if (!options.dry_run) report_.target = target;
+}
+
+FileStep FileStep::SearchAndCopy(const std::string& source,
+                                 const std::string& target,
+                                 const RepairOptions& options,
+                                 RunTargets* targets) {
+  FileStep step(source, target, options, targets);
   try {
-    if (targets_) targets_->Claim(target, source);
+    if (targets) targets->Claim(target, source);
     PendingRepair pending = PrepareRepair(source, target, options);
     if (pending.Outcome().result == RepairResult::kX3iFile) {
       throw Error(kX3iFileError);
     }
-    pending_.emplace(std::move(pending));
+    step.pending_.emplace(std::move(pending));
   } catch (const std::exception& e) {
-    report_.error = e.what();
+    step.report_.error = e.what();
   }
+  return step;
 }
 
-FileStep::FileStep(const std::string& source, const std::string& target,
-                   const RepairOptions& options, const std::string& error)
-    : target_(target) {
-  report_.source = source;
-  if (!options.dry_run) report_.target = target;
-  report_.error = error;
+FileStep FileStep::Failed(const std::string& source, const std::string& target,
+                          const RepairOptions& options,
+                          const std::string& error) {
+  FileStep step(source, target, options, nullptr);
+  step.report_.error = error;
+  return step;
 }
 
-FileReport FileStep::Finish() {
+const std::string& FileStep::CreatedFolder() const {
+  static const std::string none;
+  return pending_ ? pending_->CreatedFolder() : none;
+}
+
+FileReport FileStep::Commit() {
   if (pending_) {
     try {
       if (pending_->HasCopy()) {
         if (targets_) targets_->CheckOnDisk(target_, report_.source);
-        pending_->Commit();
+        try {
+          pending_->Commit();
+        } catch (const NotOnDiskError&) {
+          // The copy has the target's name even so: no later copy of this
+          // run may replace it.
+          if (targets_) targets_->Record(target_, report_.source);
+          throw;
+        }
         if (targets_) targets_->Record(target_, report_.source);
       }
       report_.outcome = pending_->Outcome();
@@ -119,7 +139,7 @@ FileReport FileStep::Finish() {
 
 FileReport RepairOne(const std::string& source, const std::string& target,
                      const RepairOptions& options, RunTargets* targets) {
-  return FileStep(source, target, options, targets).Finish();
+  return FileStep::SearchAndCopy(source, target, options, targets).Commit();
 }
 
 void PostProcessFile(const std::string& source, const std::string& target,

@@ -45,14 +45,17 @@ class RunTargets {
   void Record(const std::string& target, const std::string& source);
 
  private:
-  // One file's claim may run while the file before it is committed.
+  // One file's claim may run (on the preparing thread) while the file
+  // before it is committed (on the committing thread).
   mutable std::mutex mutex_;
   struct Written {
     FileIdentity source;
     std::string target;
   };
-  std::map<std::string, std::string> names_;  // target -> source
-  std::map<FileIdentity, Written> written_;   // copy -> where from, where to
+  /// target -> source; guarded by mutex_.
+  std::map<std::string, std::string> names_;
+  /// copy -> where from, where to; guarded by mutex_.
+  std::map<FileIdentity, Written> written_;
 };
 
 /// RepairOne in two halves, so that a run can make one file's copy while the
@@ -60,22 +63,34 @@ class RunTargets {
 /// file: it ends up in the report.
 class FileStep {
  public:
-  /// Claims the target, finds the end, and writes and checks the copy under
-  /// a temporary name.
-  FileStep(const std::string& source, const std::string& target,
-           const RepairOptions& options, RunTargets* targets);
+  /// The first half: claims the target, finds the end, and writes and checks
+  /// the copy under a temporary name.
+  static FileStep SearchAndCopy(const std::string& source,
+                                const std::string& target,
+                                const RepairOptions& options,
+                                RunTargets* targets);
   /// A file that failed before it could be started (a folder the walk could
   /// not read): `error` is its failure.
-  FileStep(const std::string& source, const std::string& target,
-           const RepairOptions& options, const std::string& error);
+  static FileStep Failed(const std::string& source, const std::string& target,
+                         const RepairOptions& options,
+                         const std::string& error);
 
-  /// Puts the copy on the disk under the target's name (unless another copy
-  /// of the run is there) and completes the report. Call once.
-  FileReport Finish();
+  /// The second half: puts the copy on the disk under the target's name
+  /// (unless another copy of the run is there) and completes the report.
+  /// Call once.
+  FileReport Commit();
 
+  const std::string& Source() const { return report_.source; }
   const std::string& Target() const { return target_; }
+  /// True while a copy waits for Commit() to take the target's name.
+  bool Renames() const { return pending_ && pending_->HasCopy(); }
+  /// The folder the first half created for the copy; empty when it was there.
+  const std::string& CreatedFolder() const;
 
  private:
+  FileStep(const std::string& source, const std::string& target,
+           const RepairOptions& options, RunTargets* targets);
+
   std::string target_;
   RunTargets* targets_ = nullptr;
   FileReport report_;

@@ -6,8 +6,6 @@
 
 namespace velkrane {
 
-const char kOutputFolderName[] = "PostProcessed";
-
 const char kNoFilesSelected[] = "Sorry, no files selected.";
 const char kReady[] = "Ready.";
 const char kTailFoundPrefix[] = "Post-processed successfully! - saved as ";
@@ -66,6 +64,15 @@ std::string FileDoneText(const std::string& name, const std::string& result) {
 std::string SummaryText(const std::string& folder) {
   // Nothing between "at" and the folder: that is how the box has always read.
   return kSummaryPrefix + folder;
+}
+
+std::string GroupedDigits(std::uint64_t number) {
+  std::string digits = std::to_string(number);
+  for (std::size_t at = digits.size(); at > 3;) {
+    at -= 3;
+    digits.insert(at, 1, ',');
+  }
+  return digits;
 }
 
 std::string ListIndexOutOfBounds(int index) {

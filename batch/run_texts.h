@@ -5,15 +5,15 @@
 // window's own texts (captions, buttons, header) are in
 // ui/shared/main_form_texts.h; x3f/ returns facts only.
 
+#include <cstdint>
 #include <string>
+
+#include "batch/output_names.h"
 
 namespace velkrane {
 
 struct FileReport;
 struct X3fVerdict;
-
-/// The folder each copy goes into, beside its source.
-extern const char kOutputFolderName[];
 
 extern const char kNoFilesSelected[];
 extern const char kReady[];
@@ -33,6 +33,8 @@ std::string ProcessingText(const std::string& name);
 std::string FileDoneText(const std::string& name, const std::string& result);
 /// The box after a run: the summary, naming the last output folder.
 std::string SummaryText(const std::string& folder);
+/// `number` in digits grouped by three with commas: "30,000,000".
+std::string GroupedDigits(std::uint64_t number);
 /// "List index out of bounds (N)".
 std::string ListIndexOutOfBounds(int index);
 /// The failure of a copy that would replace another copy of the same run.

@@ -2,20 +2,13 @@
 
 #include <algorithm>
 
-#include "batch/batch_run.h"
-#include "batch/overlapped_commits.h"
-#include "batch/run_texts.h"
+#include "batch/commit_scheduler.h"
+#include "batch/output_names.h"
 #include "fileio/path_parts.h"
 
 namespace velkrane {
 
 namespace {
-
-std::string TargetFor(const FoundFile& file, const std::string& output) {
-  if (output.empty())
-    return OutputFolderFor(file.path) + FileNamePart(file.path);
-  return WithTrailingSeparator(output) + file.relative;
-}
 
 void Count(const FileReport& report, TreeRunSummary& summary) {
   switch (report.result) {
@@ -53,32 +46,42 @@ TreeRunSummary RunTree(const std::vector<std::string>& paths,
   // Under --output the copy's folders are made below it, once a copy is
   // about to be written there.
   repair.make_folder = true;
+  // Declared before the scheduler: its committing thread uses them until
+  // the scheduler's destructor has joined it.
   RunTargets targets;
   // While one file's copy is made, the one before it goes to the disk; its
   // line follows once it is there, so lines still come in file order.
-  OverlappedCommits commits;
-  const auto done = [&](int index, const FileReport& report) {
+  CommitScheduler commits([&](int index, const FileReport& report) {
     Count(report, summary);
     view.FileDone(index, summary.found, report);
-  };
-  for (int index = 1; index <= summary.found; ++index) {
-    if (view.StopRequested()) {
-      summary.stopped = true;
-      break;
+  });
+  try {
+    for (int index = 1; index <= summary.found; ++index) {
+      const FoundFile& file = files[static_cast<std::size_t>(index - 1)];
+      const std::string target =
+          TargetFor(file.path, file.relative, options.output);
+      commits.MakeRoomFor(file.path, target);
+      // Asked after the wait, where a Ctrl+C mostly comes: no file starts
+      // after it.
+      if (view.StopRequested()) {
+        summary.stopped = true;
+        break;
+      }
+      view.FileStarting(index, summary.found, file);
+      commits.Commit(
+          index,
+          ToCommit(
+              file.error.empty()
+                  ? FileStep::SearchAndCopy(file.path, target, repair, &targets)
+                  : FileStep::Failed(file.path, target, repair, file.error)));
     }
-    const FoundFile& file = files[static_cast<std::size_t>(index - 1)];
-    const std::string target = TargetFor(file, options.output);
-    // At most two copies in flight: the one made now, and the one before it
-    // going to the disk meanwhile.
-    while (commits.InFlight() > 1) commits.FinishCommit(done);
-    commits.BeforePreparing(target, done);
-    view.FileStarting(index, summary.found, file);
-    commits.StartCommit(index,
-                        file.error.empty()
-                            ? FileStep(file.path, target, repair, &targets)
-                            : FileStep(file.path, target, repair, file.error));
+  } catch (...) {
+    // The files in flight still get their lines before the error ends the
+    // run.
+    commits.ReportAll();
+    throw;
   }
-  while (commits.InFlight() > 0) commits.FinishCommit(done);
+  commits.ReportAll();
   return summary;
 }
 

@@ -156,8 +156,18 @@ void OutputFile::Commit() {
   // Closing is where some file systems report a failed write.
   if (!platform::CloseFile(temp_.File())) throw Error(kStreamWriteError);
   const bool moved_to_disk = platform::MoveOver(temp_.Path(), target_);
+  const platform::SystemError error = platform::LastSystemError();
   temp_.Keep();
-  if (!moved_to_disk) throw Error(kStreamWriteError);
+  if (!moved_to_disk) {
+    throw NotOnDiskError(platform::kCannotWrite + (" " + target_) +
+                         ": the copy is in place, but its folder could not be "
+                         "put on the disk: " +
+                         platform::SystemErrorText(error));
+  }
+}
+
+void RemoveEmptyFolderQuietly(const std::string& path) noexcept {
+  platform::RemoveEmptyFolderQuietly(path);
 }
 
 void CreateFolders(const std::string& path) {

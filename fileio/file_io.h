@@ -134,8 +134,9 @@ class OutputFile {
 
   /// Puts the data on the disk, then moves the temporary over the target in
   /// one step and puts that on the disk too, so that the target's name never
-  /// stands for data a power cut could still take. A flush that fails throws
-  /// "Stream write error".
+  /// stands for data a power cut could still take. A flush of the data that
+  /// fails throws "Stream write error" with the target untouched; one of the
+  /// folder, after the move, throws NotOnDiskError.
   void Commit();
 
  private:
@@ -145,6 +146,9 @@ class OutputFile {
 
 /// True when `path` names an existing folder (following links).
 bool FolderExists(const std::string& path);
+
+/// Deletes the folder `path` if it exists and is empty; never throws.
+void RemoveEmptyFolderQuietly(const std::string& path) noexcept;
 
 /// Creates `path` and every missing parent folder, each one on the disk in its
 /// parent before the next is made inside it.

@@ -104,4 +104,7 @@ MakeFolderResult MakeFolder(const std::string& path);
 /// Deletes a file if it exists; never throws (used for clean-up only).
 void RemoveFileQuietly(const std::string& path) noexcept;
 
+/// Deletes a folder if it exists and is empty; never throws.
+void RemoveEmptyFolderQuietly(const std::string& path) noexcept;
+
 }  // namespace velkrane::platform

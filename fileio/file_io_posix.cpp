@@ -104,7 +104,10 @@ FileHandle OpenFolder(const std::string& folder) {
 // A new or renamed entry is on the disk only once its folder is. EINVAL: the
 // file system keeps no folder to put there (nothing more can be done).
 bool FlushFolder(const FileHandle& folder) {
-  return ::fsync(Fd(folder)) == 0 || errno == EINVAL;
+  for (;;) {
+    if (::fsync(Fd(folder)) == 0) return true;
+    if (errno != EINTR) return errno == EINVAL;
+  }
 }
 
 }  // namespace
@@ -194,7 +197,9 @@ std::optional<FileIdentity> IdentityOfOpen(const FileHandle& file) {
 
 bool FlushToDisk(const FileHandle& file) noexcept {
   for (;;) {
-    if (::fsync(Fd(file)) == 0) return true;
+    // The data and the size that reads need; the entry's own name goes to
+    // the disk with its folder (FlushFolder).
+    if (::fdatasync(Fd(file)) == 0) return true;
     if (errno != EINTR) return false;
   }
 }
@@ -231,6 +236,10 @@ MakeFolderResult MakeFolder(const std::string& path) {
 
 void RemoveFileQuietly(const std::string& path) noexcept {
   ::unlink(path.c_str());
+}
+
+void RemoveEmptyFolderQuietly(const std::string& path) noexcept {
+  ::rmdir(path.c_str());
 }
 
 }  // namespace platform

@@ -202,6 +202,14 @@ void RemoveFileQuietly(const std::string& path) noexcept {
   }
 }
 
+void RemoveEmptyFolderQuietly(const std::string& path) noexcept {
+  try {
+    ::RemoveDirectoryW(WidePath(path).c_str());
+  } catch (...) {
+    // As above.
+  }
+}
+
 }  // namespace platform
 
 namespace {

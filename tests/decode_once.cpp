@@ -18,6 +18,8 @@ struct PrintingWindow final : velkrane::BatchWindow {
   }
   void SetStatusText(const std::string& text) override {
     std::puts(text.c_str());
+    // Each text its own write, so that a tracer sees when it came.
+    std::fflush(stdout);
   }
   void ProcessMessages() override {}
   void ShowMessage(const std::string& text) override {

@@ -166,8 +166,9 @@ std::string TextOf(const std::string& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-// What a log of `strace -f -y` says about entries reaching the disk, in the
-// order the calls returned: "mkdir P", "flush P", "rename P Q", with paths
+// What a log of `strace -f -y` says about entries reaching the disk and the
+// texts written to standard output, in the order the calls returned:
+// "mkdir P", "flush P", "rename P Q", "say TEXT", with paths
 // relative to `folder` ("." for itself) and the random part of each
 // temporary name as "TEMP1", "TEMP2"... in the order they first appear.
 std::vector<std::string> DiskEvents(const std::string& log,
@@ -176,6 +177,8 @@ std::vector<std::string> DiskEvents(const std::string& log,
   const std::regex flush_call(R"re(^f(?:data)?sync\(\d+<([^>]+)>\) += 0$)re");
   const std::regex rename_call(
       R"re(^rename(?:at2?)?\(.*?"([^"]+)".*?"([^"]+)".*= 0$)re");
+  const std::regex write_call(
+      R"re(^write\(1<[^>]*>, "(.*)\\n", \d+\) += \d+$)re");
   const std::regex temporary(R"re((^|/)\.[^/]+\.[0-9a-f]{16}\.tmp$)re");
   // A call another thread's call cut in two, and where it resumed.
   const std::regex thread_call(R"re(^(\d+) +(.*)$)re");
@@ -214,6 +217,8 @@ std::vector<std::string> DiskEvents(const std::string& log,
       events.push_back("flush " + relative(m[1]));
     } else if (std::regex_search(call, m, rename_call)) {
       events.push_back("rename " + relative(m[1]) + " " + relative(m[2]));
+    } else if (std::regex_search(call, m, write_call)) {
+      events.push_back("say " + m[1].str());
     }
   }
   return events;
@@ -221,10 +226,10 @@ std::vector<std::string> DiskEvents(const std::string& log,
 
 TEST(PosixFiles, CopyIsOnTheDiskBeforeItTakesTheName) {
   // A real Decode run of two files watched under strace: each copy's data
-  // reach the disk before its rename, the rename before the success text,
-  // and a folder the run creates is on the disk in its parent before it is
-  // used. The second copy is made while the first goes to the disk, on
-  // another thread; the commits still come one file after the other.
+  // reach the disk before its rename, the rename and its folder before the
+  // success text, and a folder the run creates is on the disk in its parent
+  // before it is used. The second copy is made while the first goes to the
+  // disk, on another thread; the commits still come one file after the other.
   ScopedTempDir logs;
   const auto quoted = [](const std::string& path) { return "'" + path + "'"; };
   const int probe = std::system(
@@ -236,19 +241,27 @@ TEST(PosixFiles, CopyIsOnTheDiskBeforeItTakesTheName) {
                     "calls cannot be observed: "
                  << TextOf(logs.File("refused"));
   }
+  const std::string saved = std::string(":") + kTailFoundPrefix;
   const std::vector<std::string> copies = {
       "flush PostProcessed/TEMP1",
       "rename PostProcessed/TEMP1 PostProcessed/a.X3F",
       "flush PostProcessed",
+      "say a.X3F" + saved + "a.X3F",
+      "say " + ProcessingText("b.X3F"),
       "flush PostProcessed/TEMP2",
       "rename PostProcessed/TEMP2 PostProcessed/b.X3F",
-      "flush PostProcessed"};
-  std::vector<std::string> new_folder = {"mkdir PostProcessed", "flush ."};
+      "flush PostProcessed",
+      "say b.X3F" + saved + "b.X3F",
+      "say " + std::string(kReady)};
+  std::vector<std::string> replaced = {"say " + ProcessingText("a.X3F")};
+  replaced.insert(replaced.end(), copies.begin(), copies.end());
+  std::vector<std::string> new_folder = {"say " + ProcessingText("a.X3F"),
+                                         "mkdir PostProcessed", "flush ."};
   new_folder.insert(new_folder.end(), copies.begin(), copies.end());
   const struct {
     bool earlier_copy;
     std::vector<std::string> events;
-  } cases[] = {{false, new_folder}, {true, copies}};
+  } cases[] = {{false, new_folder}, {true, replaced}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.earlier_copy ? "earlier copies replaced"
                                 : "new folder and copies");
@@ -265,7 +278,8 @@ TEST(PosixFiles, CopyIsOnTheDiskBeforeItTakesTheName) {
     const std::string command =
         "ASAN_OPTIONS=detect_leaks=0 strace -f -y -o " +
         quoted(logs.File("log")) +
-        " -e trace=mkdir,mkdirat,rename,renameat,renameat2,fsync,fdatasync " +
+        " -s 256 -e trace=mkdir,mkdirat,rename,renameat,renameat2,fsync,"
+        "fdatasync,write " +
         quoted(VELKRANE_DECODE_ONCE) + " " + quoted(dir.File("a.X3F")) + " " +
         quoted(dir.File("b.X3F")) + " >" + quoted(logs.File("out"));
     ASSERT_EQ(0, std::system(command.c_str()));
@@ -274,7 +288,9 @@ TEST(PosixFiles, CopyIsOnTheDiskBeforeItTakesTheName) {
               out.find(std::string("a.X3F:") + kTailFoundPrefix + "a.X3F"));
     EXPECT_NE(std::string::npos,
               out.find(std::string("b.X3F:") + kTailFoundPrefix + "b.X3F"));
-    EXPECT_EQ(c.events, DiskEvents(TextOf(logs.File("log")), dir.Path()));
+    std::vector<std::string> events = c.events;
+    events.push_back("say " + SummaryText(dir.File("PostProcessed") + "/"));
+    EXPECT_EQ(events, DiskEvents(TextOf(logs.File("log")), dir.Path()));
     EXPECT_EQ(Head(a, 208), ReadFile(dir.File("PostProcessed/a.X3F")));
     EXPECT_EQ(Head(b, 108), ReadFile(dir.File("PostProcessed/b.X3F")));
   }

@@ -203,12 +203,16 @@ TEST(Faults, UnwritableOutputFolder) {
 }
 
 // From here on every fsync and fdatasync of this process fails with EIO, as
-// on a card pulled out mid-write. False when the kernel will not filter.
-bool FailEveryFlush() {
+// on a card pulled out mid-write; with `folders_only`, only fsync, which the
+// file layer calls for folders alone (a copy's data go with fdatasync).
+// False when the kernel will not filter.
+bool FailEveryFlush(bool folders_only = false) {
   struct sock_filter filter[] = {
       BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
       BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_fsync, 1, 0),
-      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_fdatasync, 0, 1),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K,
+               static_cast<__u32>(folders_only ? SYS_fsync : SYS_fdatasync), 0,
+               1),
       BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
       BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
   };
@@ -246,6 +250,37 @@ TEST(Faults, FlushFails) {
       EXPECT_EQ(std::vector<std::string>{}, Listing(scene.out));
     }
   }
+}
+
+TEST(Faults, FolderFlushFailsAfterTheRename) {
+  // The copy has the target's name, so the text says so rather than that
+  // the write failed; and no later copy of the run may replace it (here one
+  // from another source reaching the same target through a linked folder).
+  Scene scene(5000);
+  const std::string other = scene.dir.File("other");
+  ASSERT_EQ(0, ::mkdir(other.c_str(), 0777));
+  ASSERT_EQ(0,
+            ::symlink(scene.out.c_str(), (other + "/PostProcessed").c_str()));
+  const std::string second = other + "/IMG 0001.X3F";
+  WriteSource(second, 3000, 4000, 7);
+  const Bytes source_bytes = ReadFile(scene.source);
+  RecordingWindow window;
+  window.entries = {scene.source, second};
+  const std::string report = RunWatched([&] {
+    if (!FailEveryFlush(true)) return std::string("no filter");
+    RunBatch(window);
+    return window.shown.at(1) + "\n" + window.shown.at(3);
+  });
+  if (report == "no filter")
+    GTEST_SKIP() << "the kernel refuses a seccomp filter";
+  EXPECT_EQ("status: IMG 0001.X3F:Failed to post-process - Cannot write " +
+                scene.target +
+                ": the copy is in place, but its folder could not be put on "
+                "the disk: Input/output error\n"
+                "status: IMG 0001.X3F:Failed to post-process - " +
+                TargetTakenError(other + "/PostProcessed/IMG 0001.X3F"),
+            report);
+  EXPECT_TRUE(Head(source_bytes, 5008) == ReadFile(scene.target));
 }
 
 // Writes `text` over the file at `path` from `at` on.

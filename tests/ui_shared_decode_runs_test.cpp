@@ -156,6 +156,34 @@ TEST(DecodeRuns, InputDuringAFileWaitsForTheFilesEnd) {
   EXPECT_EQ("box: " + std::string(kNoFilesSelected), form.window.shown.back());
 }
 
+// A press that empties the list while a file is waited for (its copy made,
+// then going to the disk) takes effect once that file is done: the next
+// file's copy is not made first, and leaves no folder behind.
+TEST(DecodeRuns, InputDuringAFileStopsTheCopyMadeAhead) {
+  for (const int round : {1, 2}) {
+    SCOPED_TRACE(round == 1 ? "while its copy is made"
+                            : "while it goes to the disk");
+    testing::ScopedTempDir dir;
+    const std::string one = dir.File("one") + kPathSeparator,
+                      two = dir.File("two") + kPathSeparator;
+    testing::fs::create_directories(testing::PathOf(one));
+    testing::fs::create_directories(testing::PathOf(two));
+    testing::WriteSource(one + "a.X3F", 30, 60);
+    testing::WriteSource(two + "b.X3F", 30, 60);
+    Form form;
+    form.window.entries = {one + "a.X3F", two + "b.X3F"};
+    form.window.on_wait = [&](RecordingWindow& w) {
+      if (w.wait_rounds == round)
+        form.runs.Input([&] { form.ReplaceList({}); });
+    };
+    form.PressDecode();
+    EXPECT_EQ("error box: List index out of bounds (1)",
+              form.window.shown.back());
+    EXPECT_TRUE(testing::Exists(one + "PostProcessed"));
+    EXPECT_FALSE(testing::Exists(two + "PostProcessed"));
+  }
+}
+
 // A repaired file, one without a tail and a missing one: each row's tip is
 // the status text the file got, and a written copy's verdict. The outcomes
 // belong to the list the entries were read from and to the latest run.

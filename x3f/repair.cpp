@@ -25,9 +25,15 @@ PendingRepair Prepare(const std::string& source, const std::string& target,
   input.RefuseAsTarget(target);
 
   if (options.after_search) options.after_search();
+  if (options.cancelled && options.cancelled()) throw Error(kCancelledError);
+  std::string created_folder;
   if (options.make_folder) {
+    const std::string folder = DirectoryPart(target);
     try {
-      CreateFolders(DirectoryPart(target));
+      if (!folder.empty() && !FolderExists(folder)) {
+        CreateFolders(folder);
+        created_folder = folder;
+      }
     } catch (const std::exception&) {
       // Not reported here: creating the copy fails next and says why.
     }
@@ -47,7 +53,8 @@ PendingRepair Prepare(const std::string& source, const std::string& target,
     output.ReadAt(outcome.tail, end, sizeof end);
     if (!IsTailSignatureAt(end, 0)) throw Error(kStreamReadError);
   }
-  return PendingRepair(std::move(outcome), std::move(output));
+  return PendingRepair(std::move(outcome), std::move(output),
+                       std::move(created_folder));
 }
 
 }  // namespace

@@ -29,6 +29,10 @@ struct RepairOptions {
   bool make_folder = false;
   /// Runs after the search and before the copy; tests change the source there.
   std::function<void()> after_search;
+  /// Asked after the search, before the folder and the copy are made; true
+  /// ends the repair there with kCancelledError, leaving nothing behind (a
+  /// copy made ahead that the run no longer wants).
+  std::function<bool()> cancelled;
 };
 
 enum class RepairResult {
@@ -56,13 +60,19 @@ struct RepairOutcome {
 /// copy on the disk while the next is being made.
 class PendingRepair {
  public:
-  PendingRepair(RepairOutcome outcome, std::optional<OutputFile> copy)
-      : outcome_(std::move(outcome)), copy_(std::move(copy)) {}
+  PendingRepair(RepairOutcome outcome, std::optional<OutputFile> copy,
+                std::string created_folder = {})
+      : outcome_(std::move(outcome)),
+        copy_(std::move(copy)),
+        created_folder_(std::move(created_folder)) {}
 
   /// kRepaired once committed; until then what the search found.
   const RepairOutcome& Outcome() const { return outcome_; }
   /// True while a copy waits for Commit().
   bool HasCopy() const { return copy_.has_value(); }
+  /// The target's folder when this repair created it (make_folder); else
+  /// empty. A run that drops the copy removes it again if it is empty.
+  const std::string& CreatedFolder() const { return created_folder_; }
   /// Puts the copy on the disk under the target's name (OutputFile::Commit);
   /// nothing to do without a copy. Throws "Stream write error" when that
   /// fails, and the temporary is gone either way.
@@ -71,6 +81,7 @@ class PendingRepair {
  private:
   RepairOutcome outcome_;
   std::optional<OutputFile> copy_;
+  std::string created_folder_;
 };
 
 /// The search half of a repair, over any bytes (a file, or in the browser a

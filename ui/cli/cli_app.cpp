@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "batch/batch_run.h"
+#include "batch/output_names.h"
 #include "batch/run_texts.h"
 #include "batch/tree_run.h"
 #include "fileio/path_parts.h"
@@ -25,11 +26,15 @@ namespace {
 // Keys in the order they are documented, not sorted.
 using Json = nlohmann::ordered_json;
 
-constexpr char kDescription[] =
-    "Repairs X3F camera raw files that carry data past their real end. For "
-    "each file, and each file whose name ends in \".x3f\" below a folder, a "
-    "trimmed copy goes into the \"PostProcessed\" folder beside it (or under "
-    "--output). The sources are never changed.";
+std::string Description() {
+  return std::string(
+             "Repairs X3F camera raw files that carry data past their real "
+             "end. For each file, and each file whose name ends in \".x3f\" "
+             "below a folder, a trimmed copy goes into the \"") +
+         kOutputFolderName +
+         "\" folder beside it (or under --output). The sources are never "
+         "changed.";
+}
 constexpr char kExitStatusHelp[] =
     "Exit status: 0 when every file was repaired (dry run: every file has a "
     "tail); 1 when a file failed, had no tail, or none was found; 2 when the "
@@ -45,8 +50,8 @@ constexpr char kBytesCutLabel[] = " bytes cut.";
 constexpr char kBytesWouldBeCutLabel[] =
     " bytes would be cut. Nothing was written.";
 constexpr char kCopiesInLabel[] = "Copies in ";
-constexpr char kCopiesBesideLabel[] =
-    " \"PostProcessed\" folders beside their sources";
+const std::string kCopiesBesideLabel =
+    std::string(" \"") + kOutputFolderName + "\" folders beside their sources";
 constexpr char kStoppedLabel[] = "Stopped after ";
 constexpr char kOfLabel[] = " of ";
 constexpr char kFilesLabel[] = " files.";
@@ -299,9 +304,10 @@ void AddRepairOptions(CLI::App& app, CommandLine& command) {
       "--rule-only", command.rule_only,
       "Cut 8 bytes after the last \"PROP\", ignoring the file's directory");
   app.add_flag("--whole-file", command.whole_file,
-               "Let the plain rule search the whole file, not only its first "
-               "30,000,000 bytes (the directory is always searched for in the "
-               "whole file)");
+               "Let the plain rule search the whole file, not only its first " +
+                   GroupedDigits(kLoadLimit) +
+                   " bytes (the directory is always searched for in the whole "
+                   "file)");
   app.add_flag("--json", command.json,
                "One JSON object per file, then a summary");
   app.add_flag("-q,--quiet", command.quiet,
@@ -341,7 +347,7 @@ int RepairTrees(const CommandLine& command) {
 /// `velkrane-cli [OPTIONS] PATH...`: the command without a subcommand.
 int RunRepair(const std::vector<std::string>& args) {
   CommandLine command;
-  CLI::App app(kDescription, kProgramName);
+  CLI::App app(Description(), kProgramName);
   AddRepairOptions(app, command);
   SetUpApp(app);
   const std::optional<int> answered = ParseArguments(app, args, [&] {

@@ -3,6 +3,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 
 #include "ui/cli/console.h"
@@ -14,7 +15,10 @@ int Fd(Stream stream) {
   return stream == Stream::kOut ? STDOUT_FILENO : STDERR_FILENO;
 }
 
-volatile std::sig_atomic_t received_signal = 0;
+// The handler may run on any of the run's threads (the committing one
+// included), so the flag is an atomic; a lock-free one is safe in a handler.
+std::atomic<int> received_signal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 void Remember(int signal_number) { received_signal = signal_number; }
 

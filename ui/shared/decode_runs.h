@@ -1,16 +1,16 @@
 #pragma once
 
-// What both main windows do alike around "Decode": a close asked for during
-// a run waits until the outermost run is over, and no box opens meanwhile;
-// input that comes while a file's work is waited for is held back until
-// the run lets the window process its messages; and each list row keeps
-// what became of its file.
+// What both main windows do around "Decode", from three parts: a close asked
+// for during a run waits for the outermost run (CloseAfterRuns), input that
+// comes while a file's work is waited for is held back (HeldInput), and each
+// list row keeps what became of its file (ListOutcomes).
 
-#include <deque>
 #include <functional>
 #include <string>
 
 #include "batch/batch_run.h"
+#include "ui/shared/close_after_runs.h"
+#include "ui/shared/held_input.h"
 #include "ui/shared/list_outcomes.h"
 
 namespace velkrane {
@@ -34,18 +34,20 @@ class DecodeRuns {
 
   /// The user asks to close the window: true when it may close now; during
   /// a run false, and the close follows the run.
-  bool AskToClose();
+  bool AskToClose() { return close_.AskToClose(); }
 
   /// The general error box for `message`, with ErrorBoxText's period; none
   /// once a close was asked for during a run.
-  void ShowError(const std::string& message) noexcept;
+  void ShowError(const std::string& message) noexcept {
+    close_.ShowError(message);
+  }
 
   /// Runs `handler`, what a press or a drop does, and shows what it throws
   /// in the error box. While the window waits for a file's work it is held
-  /// back instead and runs at the run's next ProcessMessages, in the order
-  /// it came: a run then sees its list change, and nested runs start, only
-  /// between files, as it always has.
-  void Input(std::function<void()> handler);
+  /// back instead and runs at the run's next ProcessMessages.
+  void Input(std::function<void()> handler) {
+    input_.Input(std::move(handler));
+  }
 
   /// The window's list was replaced or emptied.
   void ListChanged() { outcomes_.ListChanged(); }
@@ -56,19 +58,8 @@ class DecodeRuns {
  private:
   class RunWindow;
 
-  /// Runs the input held back, unless a file's work is waited for again.
-  void RunHeldInput();
-  void Run(const std::function<void()>& handler);
-
-  std::function<void()> close_window_;
-  std::function<void(const std::string&)> show_error_box_;
-  /// Decode runs in progress, nested ones included.
-  int depth_ = 0;
-  /// A close came in during a run: no more boxes.
-  bool close_asked_ = false;
-  /// A window is waiting for a file's work.
-  int waiting_ = 0;
-  std::deque<std::function<void()>> held_;
+  CloseAfterRuns close_;
+  HeldInput input_;
   ListOutcomes outcomes_;
 };
 

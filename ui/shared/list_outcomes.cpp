@@ -44,6 +44,11 @@ const RowOutcome* ListOutcomes::At(int row) const {
   return outcome ? &*outcome : nullptr;
 }
 
+void RunRows::Done(int row, const FileReport& report) {
+  const auto read = read_in_.find(row);
+  if (read != read_in_.end()) outcomes_.Record(row, read->second, report);
+}
+
 MarkColour ColourOf(OutcomeMark mark) {
   switch (mark) {
     case OutcomeMark::kWritten:

@@ -4,6 +4,7 @@
 // edge of its row and the text its tooltip shows. Both windows draw from
 // this; the shapes are drawn from the same strokes on both.
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,6 +49,23 @@ class ListOutcomes {
  private:
   unsigned generation_ = 0;
   std::vector<std::optional<RowOutcome>> rows_;
+};
+
+/// One run's side of the outcomes: the generation each entry was read in,
+/// so that its report lands only on that list.
+class RunRows {
+ public:
+  explicit RunRows(ListOutcomes& outcomes) : outcomes_(outcomes) {}
+  /// The run begins: no row has an outcome.
+  void Starting() { outcomes_.Clear(); }
+  /// The run read the entry in `row`.
+  void Read(int row) { read_in_[row] = outcomes_.Generation(); }
+  /// The entry in `row` is done as `report` says.
+  void Done(int row, const FileReport& report);
+
+ private:
+  ListOutcomes& outcomes_;
+  std::map<int, unsigned> read_in_;
 };
 
 /// A mark's colour, the same in both windows.
