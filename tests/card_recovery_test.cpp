@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "batch/recover_names.h"
+#include "fileio/path_parts.h"
 #include "test_util.h"
 #include "x3f_sample.h"
 
@@ -170,7 +171,7 @@ TEST(RecoverCards, EveryPhotoWholeAmongOtherData) {
   const RecoverSummary second = Recover(image, out, again);
   EXPECT_EQ(3, second.already_there);
   EXPECT_EQ(1, second.recovered);
-  EXPECT_EQ(out + "/" + RecoveredPhotoName(c_at, 2), again.reports[2].target);
+  EXPECT_EQ(RecoveredPhotoName(c_at, 2), FileNamePart(again.reports[2].target));
   EXPECT_EQ(c, ReadFile(again.reports[2].target));
   EXPECT_EQ(testing::BytesOf("someone else's"), ReadFile(taken));
 
@@ -182,7 +183,7 @@ TEST(RecoverCards, EveryPhotoWholeAmongOtherData) {
   EXPECT_EQ(Head(b, 1500), ReadFile(kept + "/" + IncompletePhotoName(b_at)));
   EXPECT_EQ(Head(a, 30000),
             ReadFile(kept + "/" + IncompletePhotoName(last_at)));
-  EXPECT_EQ(kept + "/" + IncompletePhotoName(b_at), keeping.reports[1].target);
+  EXPECT_EQ(IncompletePhotoName(b_at), FileNamePart(keeping.reports[1].target));
 
   // A dry run finds the same and writes nothing, not even the folder.
   const std::string none = dir.File("none");

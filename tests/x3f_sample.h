@@ -77,9 +77,10 @@ inline X3fLayout MakeX3f(const std::vector<std::string>& types,
                          unsigned seed = 1, std::size_t section_size = 40) {
   X3fLayout x3f;
   Bytes& b = x3f.bytes;
+  // Sized first and written in place, as DirectoryBytes is, for GCC 12.
   b = {'F', 'O', 'V', 'b'};
-  b.insert(b.end(), kX3fVersion.begin(), kX3fVersion.end());
   b.resize(16);
+  std::copy(kX3fVersion.begin(), kX3fVersion.end(), b.begin() + 4);
   for (std::size_t k = 0; k < types.size(); ++k) {
     x3f.offsets.push_back(static_cast<std::uint32_t>(b.size()));
     const std::string signature = SectionSignature(types[k]);
@@ -121,7 +122,8 @@ inline SparseFile LargeX3f(const std::vector<std::string>& types,
                            std::int64_t length) {
   SparseFile file;
   Bytes header = BytesOf("FOVb");
-  header.insert(header.end(), kX3fVersion.begin(), kX3fVersion.end());
+  header.resize(8);
+  std::copy(kX3fVersion.begin(), kX3fVersion.end(), header.begin() + 4);
   file.Put(0, header);
   const auto directory = static_cast<std::uint32_t>(
       length - 16 - 12 * static_cast<std::int64_t>(types.size()));
