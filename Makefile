@@ -84,7 +84,7 @@ test:
 	@echo "make test passed. $$(cat $(BUILD)/windows-tested)."
 
 test-native: native
-	@$(DEPS) xvfb checks
+	@$(DEPS) xvfb checks cards
 	$(HOME_CHECK) $(XVFB) $(CTEST) --test-dir $(NATIVE)
 
 # Under Wine: the 32-bit build, or the 64-bit one where the kernel cannot run

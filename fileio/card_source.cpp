@@ -68,8 +68,12 @@ std::size_t CardSource::Read(std::uint64_t offset, char* buffer,
         std::memset(buffer + done, 0, want);
         AddUnreadable(unreadable, offset + done, offset + done + want);
         done += want;
+      } else {
+        // The failed read may have stopped inside a sector (a FUSE file can):
+        // that whole sector is read again, so what is lost is whole sectors.
+        done -= done % sector_size_;
+        sector_by_sector = true;
       }
-      sector_by_sector = true;
       continue;
     }
     if (got == 0) break;  // the source ended early: it shrank under us
