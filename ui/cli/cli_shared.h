@@ -1,0 +1,50 @@
+#pragma once
+
+// What both commands of velkrane-cli share: the parse, terminal widths, a
+// progress line rewritten in place, and JSON lines.
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+namespace velkrane::cli {
+
+// Keys in the order they are documented, not sorted.
+using Json = nlohmann::ordered_json;
+
+struct Fit {
+  std::size_t bytes = 0;
+  int columns = 0;
+};
+
+/// How much of `text` fits in `columns` terminal columns, counting the East
+/// Asian wide ranges and emoji as two columns each.
+Fit FitTo(const std::string& text, int columns);
+
+/// app.parse, naming an unknown option before a missing argument: CLI11
+/// checks for the positional ones first, so "--bogus" alone would read as
+/// "PATH is required".
+void Parse(CLI::App& app, const std::vector<const char*>& argv);
+
+/// null for an empty text.
+Json OrNull(const std::string& text);
+
+/// One line per object; names that are not valid UTF-8 (possible on POSIX)
+/// get replacement characters instead of ending the run.
+std::string JsonLine(const Json& object);
+
+/// A line on stdout that each Show replaces, cut to the terminal's width;
+/// Show("") clears it. Does nothing unless `shown` (stdout is a terminal).
+class ProgressLine {
+ public:
+  explicit ProgressLine(bool shown) : shown_(shown) {}
+  bool Shown() const { return shown_; }
+  void Show(std::string line);
+
+ private:
+  const bool shown_;
+  int width_ = 0;
+};
+
+}  // namespace velkrane::cli
