@@ -35,7 +35,7 @@ using testing::ShellQuoted;
 using testing::WriteFile;
 using Json = nlohmann::json;
 
-/// Photos of a few hundred KB as cameras lay them out (version 2.3), each
+/// Photos of a few hundred KB as cameras lay them out, each
 /// with sections of its own size and bytes.
 std::vector<Bytes> Photos(std::size_t count, unsigned seed) {
   std::vector<Bytes> photos;
@@ -44,7 +44,6 @@ std::vector<Bytes> Photos(std::size_t count, unsigned seed) {
     Bytes bytes = testing::MakeX3f(order, seed + static_cast<unsigned>(k),
                                    40 * 1024 + 23 * 1024 * (k % 5) + 7 * k)
                       .bytes;
-    testing::PutUint32(bytes, 4, 0x00020003);
     photos.push_back(std::move(bytes));
   }
   return photos;
