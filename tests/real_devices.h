@@ -125,10 +125,13 @@ class Mounted {
                 folder, why);
   }
   ~Mounted() {
-    // Lazily when busy, so that a failed test never leaves a mount behind.
-    if (RunTool("umount " + ShellQuoted(folder_)).status != 0) {
-      RunTool("umount --lazy " + ShellQuoted(folder_));
+    // A FUSE server may still be closing the last file for a moment; lazily
+    // in the end, so that a failed test never leaves a mount behind.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+      if (RunTool("umount " + ShellQuoted(folder_)).status == 0) return;
+      ::usleep(100 * 1000);
     }
+    RunTool("umount --lazy " + ShellQuoted(folder_));
   }
   Mounted(const Mounted&) = delete;
   Mounted& operator=(const Mounted&) = delete;
