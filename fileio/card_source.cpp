@@ -5,6 +5,7 @@
 
 #include "fileio/card_source_platform.h"
 #include "fileio/error.h"
+#include "fileio/file_io_platform.h"
 
 // The read that survives a failing card, the same on every platform.
 
@@ -15,6 +16,10 @@ namespace platform {
 const char kSourceIsFolder[] =
     "it is a folder; name the card's device or an image file";
 const char kSourceIsNoCard[] = "it is neither a device nor an image file";
+
+void ThrowCannotOpenSource(const std::string& path, const std::string& why) {
+  throw Error(std::string(kCannotOpen) + " " + path + ": " + why);
+}
 
 }  // namespace platform
 
