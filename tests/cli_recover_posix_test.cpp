@@ -49,6 +49,15 @@ std::vector<Bytes> Photos(std::size_t count, unsigned seed) {
   return photos;
 }
 
+Bytes Materialized(const testing::SparseFile& file) {
+  Bytes bytes(static_cast<std::size_t>(file.size));
+  for (const auto& piece : file.pieces) {
+    std::copy(piece.second.begin(), piece.second.end(),
+              bytes.begin() + piece.first);
+  }
+  return bytes;
+}
+
 struct Recovery {
   CliRun run;
   std::vector<Json> photos;  // in card order
@@ -141,7 +150,10 @@ TEST(RecoverCard, ExFatFromTheLoopDeviceAndNeverIntoIt) {
   const std::string format = "mkfs.exfat " + ShellQuoted(loop->Path());
   MustRun(format);
   const std::string mount = MustMake(dir.File("mnt"));
-  const std::vector<Bytes> photos = Photos(5, 30);
+  std::vector<Bytes> photos = Photos(5, 30);
+  // One of camera size, over several of the pass's blocks.
+  photos.insert(photos.begin() + 2,
+                Materialized(testing::LargeX3f(testing::kIma2Last, 12345678)));
   {
     const auto mounted = Mounted::ExFat(loop->Path(), mount, why);
     if (!mounted) GTEST_SKIP() << why;
