@@ -220,7 +220,7 @@ int RunCommandLine(const std::vector<std::string>& args) {
   app.add_option("PATH", command.paths, "X3F files, or folders to search")
       ->required()
       ->type_name("");
-  app.footer(kExitStatusHelp);
+  app.footer(std::string(kExitStatusHelp) + "\n\n" + kRecoverHelp);
   app.set_version_flag("--version",
                        std::string(kProgramName) + " " + VELKRANE_VERSION);
 

@@ -54,6 +54,11 @@ constexpr char kNothingWritten[] = " Nothing was written.";
 constexpr char kPhotosInLabel[] = "Photos in ";
 constexpr char kStoppedAtLabel[] = "Stopped at byte ";
 constexpr char kOfLabel[] = " of ";
+constexpr char kReadLabel[] = " read, ";
+constexpr char kPerSecondLabel[] = "/s, ";
+constexpr char kPhotoFoundLabel[] = " photo found";
+constexpr char kPhotosFoundLabel[] = " photos found";
+constexpr char kLeftLabel[] = " left";
 
 constexpr int kExitDone = 0;
 constexpr int kExitSomeFailed = 1;
@@ -163,12 +168,15 @@ class Printer final : public RecoverView {
   }
 
   void Progress(const RecoverProgress& at) override {
-    if (!progress_.Shown()) return;
     const auto now = std::chrono::steady_clock::now();
     if (at.source != source_) {
+      // A source's clock starts where the one before it ended.
       source_ = at.source;
-      started_ = now;
-    } else if (now - shown_at_ < kProgressInterval && at.read < at.size) {
+      started_ = last_;
+    }
+    last_ = now;
+    if (!progress_.Shown() ||
+        (now - shown_at_ < kProgressInterval && at.read < at.size)) {
       return;
     }
     shown_at_ = now;
@@ -176,11 +184,12 @@ class Printer final : public RecoverView {
         std::chrono::duration<double>(now - started_).count();
     const double speed = seconds > 0 ? at.read / seconds : 0;
     std::string line = Amount(static_cast<double>(at.read)) + kOfLabel +
-                       Amount(static_cast<double>(at.size)) + ", " +
-                       Amount(speed) + "/s, " + std::to_string(at.found) +
-                       " photos";
+                       Amount(static_cast<double>(at.size)) + kReadLabel +
+                       Amount(speed) + kPerSecondLabel +
+                       std::to_string(at.found) +
+                       (at.found == 1 ? kPhotoFoundLabel : kPhotosFoundLabel);
     if (speed > 0 && at.read < at.size) {
-      line += ", " + Duration((at.size - at.read) / speed) + " left";
+      line += ", " + Duration((at.size - at.read) / speed) + kLeftLabel;
     }
     progress_.Show(line);
   }
@@ -197,7 +206,7 @@ class Printer final : public RecoverView {
 
   void SourceFailed(const std::string&, const std::string& error) override {
     progress_.Show("");
-    Write(Stream::kErr, std::string("velkrane-cli: ") + error + "\n");
+    Write(Stream::kErr, std::string(kProgramName) + ": " + error + "\n");
   }
 
   bool StopRequested() override { return interrupts_.Signal() != 0; }
@@ -249,6 +258,8 @@ class Printer final : public RecoverView {
   ProgressLine progress_;
   std::string source_;
   std::chrono::steady_clock::time_point started_, shown_at_;
+  std::chrono::steady_clock::time_point last_ =
+      std::chrono::steady_clock::now();
 };
 
 int ExitStatus(const RecoverSummary& summary, int signal_number) {
@@ -267,7 +278,7 @@ int RunRecover(const std::vector<std::string>& args) {
   CLI::App app(kDescription, kProgramName);
   app.allow_windows_style_options(false);
   app.add_option("-o,--output", command.output,
-                 "Put the photos into DIR (created if missing); required")
+                 "Put the photos into DIR (created if missing)")
       ->type_name("DIR")
       ->required();
   app.add_flag("-n,--dry-run", command.dry_run,
