@@ -136,7 +136,7 @@ bench:
 
 # The native suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan:
-	@$(DEPS) run gtest xvfb checks
+	@$(DEPS) run gtest xvfb checks cards
 	cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DVELKRANE_SANITIZE=ON \
 	  -DVELKRANE_TESTS=ON -DVELKRANE_BENCH=OFF >/dev/null
 	cmake --build $(BUILD)/asan -j $(JOBS)
