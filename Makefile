@@ -129,10 +129,12 @@ bench:
 	@$(DEPS) run bench
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DVELKRANE_TESTS=OFF \
 	  -DVELKRANE_BENCH=ON >/dev/null
-	cmake --build $(BUILD)/release -j $(JOBS) --target velkrane_bench velkrane_structure_cost
+	cmake --build $(BUILD)/release -j $(JOBS) --target velkrane_bench velkrane_structure_cost \
+	  velkrane_recover_bench
 	$(BUILD)/release/bench/velkrane_bench --benchmark_out=$(BUILD)/bench.json \
 	  --benchmark_out_format=json $(BENCH_ARGS)
 	$(BUILD)/release/bench/velkrane_structure_cost
+	$(BUILD)/release/bench/velkrane_recover_bench
 
 # The native suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan:

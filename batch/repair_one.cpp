@@ -16,6 +16,8 @@ FileResult ResultOf(RepairResult result) {
       return FileResult::kRepaired;
     case RepairResult::kWouldRepair:
       return FileResult::kWouldRepair;
+    case RepairResult::kX3iFile:  // refused by FileStep, never pending
+      return FileResult::kFailed;
     case RepairResult::kTailNotFound:
       break;
   }
@@ -77,7 +79,11 @@ FileStep::FileStep(const std::string& source, const std::string& target,
   if (!options.dry_run) report_.target = target;
   try {
     if (targets_) targets_->Claim(target, source);
-    pending_.emplace(PrepareRepair(source, target, options));
+    PendingRepair pending = PrepareRepair(source, target, options);
+    if (pending.Outcome().result == RepairResult::kX3iFile) {
+      throw Error(kX3iFileError);
+    }
+    pending_.emplace(std::move(pending));
   } catch (const std::exception& e) {
     report_.error = e.what();
   }

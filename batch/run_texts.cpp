@@ -16,6 +16,8 @@ const char kFailedPrefix[] = "Failed to post-process - ";
 const char kWouldCutPrefix[] = "Would cut ";
 const char kWouldCutMiddle[] = " bytes, tail at ";
 const char kTargetTakenSuffix[] = ": another file of this run was saved there";
+const char kX3iFileError[] =
+    "an X3I file holds several X3F images; it is left as it is";
 const char kCompleteX3f[] = "complete X3F";
 
 namespace {
@@ -33,6 +35,7 @@ const char kOffsetOutsideProblem[] =
 const char kNoDirectoryProblem[] = "no directory at offset ";
 const char kDirectoryEndProblem[] =
     "the directory does not end where the file ends";
+const char kNoSectionsProblem[] = "the directory lists no sections";
 const char kTooManySectionsPrefix[] = "the directory lists ";
 const char kTooManySectionsSuffix[] = " sections, more than an X3F holds";
 const char kSectionOutsideProblem[] = " lies outside the file";
@@ -86,6 +89,8 @@ std::string VerdictText(const X3fVerdict& verdict) {
       return kNoDirectoryProblem + std::to_string(verdict.directory_offset);
     case X3fProblem::kDirectoryEnd:
       return kDirectoryEndProblem;
+    case X3fProblem::kNoSections:
+      return kNoSectionsProblem;
     case X3fProblem::kTooManySections:
       return kTooManySectionsPrefix + std::to_string(verdict.count) +
              kTooManySectionsSuffix;

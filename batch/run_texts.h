@@ -23,6 +23,7 @@ extern const char kFailedPrefix[];    // + the error's text
 extern const char kWouldCutPrefix[];  // + bytes + kWouldCutMiddle + tail
 extern const char kWouldCutMiddle[];
 extern const char kTargetTakenSuffix[];  // after "Cannot write " + target
+extern const char kX3iFileError[];       // the failure of an X3I file
 
 extern const char kCompleteX3f[];
 

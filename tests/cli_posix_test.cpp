@@ -73,8 +73,9 @@ TEST(CommandLinePosix, InterruptFinishesTheFileInProgress) {
 }
 
 /// What velkrane-cli shows on a terminal `columns` wide (0: unknown) while
-/// it repairs `folder`.
-std::string ShownOnTerminal(const std::string& folder, unsigned short columns) {
+/// it repairs `folder`; its stdout goes to `out_fd` when one is given.
+std::string ShownOnTerminal(const std::string& folder, unsigned short columns,
+                            int out_fd = -1) {
   winsize size{};
   size.ws_col = columns;
   int terminal = -1;
@@ -83,7 +84,8 @@ std::string ShownOnTerminal(const std::string& folder, unsigned short columns) {
     ADD_FAILURE() << "no terminal";
     return "";
   }
-  const pid_t child = testing::SpawnCli({folder}, program_side, program_side);
+  const pid_t child = testing::SpawnCli(
+      {folder}, out_fd < 0 ? program_side : out_fd, program_side);
   ::close(program_side);
   // Once the program is gone, reading the terminal side fails with EIO.
   const std::string shown = testing::ReadUntilEnd(terminal);
@@ -247,6 +249,31 @@ TEST(CommandLinePosix, RecoveryProgressLineOnATerminal) {
   EXPECT_NE(std::string::npos, shown.find("\r3.2 kB of 3.2 kB read, "))
       << shown;
   EXPECT_NE(std::string::npos, shown.find("/s, 1 photo found")) << shown;
+}
+
+// `velkrane-cli card | head -1` in a terminal: the lines after the first go
+// nowhere, and stderr says once that the run goes on, and over how much.
+TEST(CommandLinePosix, ClosedOutputIsToldOnTheTerminal) {
+  ScopedTempDir dir;
+  const Bytes photo = testing::MakeX3f(testing::kPropLast).bytes;
+  const std::vector<std::string> names = {"a.X3F", "b.X3F", "c.X3F"};
+  for (const std::string& name : names) {
+    testing::WriteFile(dir.File(name),
+                       testing::Joined(photo, testing::Filler(50)));
+  }
+  int out[2];
+  ASSERT_EQ(0, ::pipe(out));
+  ::close(out[0]);
+  const std::string shown = ShownOnTerminal(dir.Path(), 0, out[1]);
+  ::close(out[1]);
+  EXPECT_EQ(
+      "velkrane-cli: the output was closed; the repair goes on over 2 more "
+      "files.\r\n",
+      shown);
+  for (const std::string& name : names) {
+    EXPECT_EQ(photo,
+              testing::ReadFile(dir.File(kOutputFolderName) + "/" + name));
+  }
 }
 
 }  // namespace

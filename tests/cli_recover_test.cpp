@@ -134,7 +134,8 @@ TEST(CommandLineRecover, JsonDryRunAndExitStatus) {
   EXPECT_NE(std::string::npos, help.out.find("./recover")) << help.out;
   EXPECT_NE(std::string::npos, help.out.find("--keep-incomplete"));
   const CliRun top_help = RunCli({"--help"});
-  EXPECT_NE(std::string::npos, top_help.out.find("recover SOURCE"))
+  EXPECT_NE(std::string::npos,
+            top_help.out.find("velkrane-cli recover: SOURCE... -o DIR"))
       << top_help.out;
 }
 

@@ -22,6 +22,7 @@ namespace velkrane {
 namespace {
 
 using testing::Bytes;
+using testing::BytesOf;
 using testing::CliRun;
 using testing::Filler;
 using testing::Head;
@@ -243,6 +244,13 @@ TEST(CommandLine, ExitStatusAndMessages) {
   WriteFile(good, Joined(a, Filler(10)));
   WriteFile(other, MakeX3f(kIma2Last, 2).bytes);
   WriteFile(none, Filler(100));
+  // An X3I: "FOVi", then several X3F images, which the plain rule would cut
+  // after the last one's "PROP".
+  const std::string x3i = dir.File("sfd/SDIM0005.X3I");
+  testing::fs::create_directories(testing::PathOf(dir.File("sfd")));
+  WriteFile(x3i, Joined(Joined(BytesOf("FOVi\0\0\0\0"), a),
+                        MakeX3f(kPropLast, 3).bytes));
+  const std::string x3i_failed = x3i + ":" + kFailedPrefix + kX3iFileError;
   const std::string repaired = good + ":" + kTailFoundPrefix + "A.X3F";
   const struct {
     std::vector<std::string> args;
@@ -265,6 +273,12 @@ TEST(CommandLine, ExitStatusAndMessages) {
       {{good}, 0, repaired, "", ""},
       {{"--dry-run", good}, 0, good + ":" + kWouldCutPrefix + "10", "", ""},
       {{"-n", none}, 1, none + ":" + kNoTailMessage, "", ""},
+      {{x3i},
+       1,
+       x3i_failed + "\nRepaired 0, without a tail 0, failed 1",
+       "",
+       ""},
+      {{"-n", x3i}, 1, x3i_failed, "", ""},
       // A missing path fails alone; the files after it are still repaired.
       {{missing, good},
        1,
@@ -303,6 +317,8 @@ TEST(CommandLine, ExitStatusAndMessages) {
   }
   EXPECT_EQ(a, ReadFile(out + kPathSeparator + "A.X3F"));
   EXPECT_FALSE(testing::Exists(dir.File("nosuchdir")));
+  EXPECT_EQ(1u, testing::Listing(dir.File("sfd")).size())
+      << "nothing beside " << x3i;
 }
 
 // Two target names that the disk takes for one file: the second copy fails

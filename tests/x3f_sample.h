@@ -43,6 +43,7 @@ struct X3fLayout {
 inline std::string SectionSignature(const std::string& type) {
   return type == "PROP"   ? "SECp"
          : type == "CAMF" ? "SECc"
+         : type == "SPPA" ? "SECs"
          : type[0] == 'I' ? "SECi"
                           : "SECx";
 }

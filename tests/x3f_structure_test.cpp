@@ -44,6 +44,8 @@ TEST(X3fStructure, Verdicts) {
   const auto many = [](std::size_t n) {
     return MakeX3f(std::vector<std::string>(n, "ABCD"), 3, 4).bytes;
   };
+  // The sd Quattro's files hold an SPPA section, whose signature is "SECs".
+  const X3fLayout q = MakeX3f({"CAMF", "SPPA", "PROP", "IMA2"}, 4);
   const std::string complete = kCompleteX3f, at = "no directory at offset ";
   const struct {
     const char* name;
@@ -78,6 +80,17 @@ TEST(X3fStructure, Verdicts) {
        "section 2 (PROP) does not start with its signature"},
       {"an unknown type inside the file", With(b, entry + 20, "XYZW"),
        complete},
+      // The header is 4 bytes long; section 2 given an unknown type, so
+      // that only where it starts can fail it.
+      {"a section inside the header",
+       With(With(b, entry + 20, "XYZW"), entry + 12, 3),
+       "section 2 (XYZW) lies outside the file"},
+      {"a section right after the header",
+       With(With(b, entry + 20, "XYZW"), entry + 12, 4), complete},
+      {"no sections", MakeX3f({}).bytes, "the directory lists no sections"},
+      {"SPPA", q.bytes, complete},
+      {"SPPA without its signature", With(q.bytes, q.offsets[1], "SECi"),
+       "section 2 (SPPA) does not start with its signature"},
       {"an unknown type outside",
        With(With(b, entry + 36, 0xFFFFFFFF), entry + 44, "\x01YZ\xff"),
        "section 4 (?YZ?) lies outside the file"},

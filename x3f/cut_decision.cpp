@@ -9,22 +9,11 @@
 
 namespace velkrane {
 
-namespace {
-
-bool StartsLikeX3f(const InputFile& source) {
-  unsigned char header[4];
-  if (source.Size() < static_cast<std::int64_t>(sizeof header)) return false;
-  source.ReadAt(0, header, sizeof header);
-  return IsX3fHeader(header);
-}
-
-}  // namespace
-
 Cut DecideCut(const InputFile& source, bool rule_only, bool whole_file) {
   const std::int64_t window =
       whole_file ? source.Size() : std::min(source.Size(), kLoadLimit);
   X3fEnds ends;
-  if (!rule_only && StartsLikeX3f(source)) {
+  if (!rule_only && StartOf(source) == FileStart::kX3f) {
     ends = FindX3fEndsInFile(source, window);
   } else {
     ends.rule_tail = FindTailInFile(source, window);

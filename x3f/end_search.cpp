@@ -15,8 +15,6 @@ namespace {
 constexpr std::int64_t kSignatureSize = 4;
 // Positions below this hold the "FOVb" header.
 constexpr std::int64_t kLowestDirectoryPosition = 4;
-// "SECd", the version and the entry count.
-constexpr std::int64_t kDirectoryHeadSize = 12;
 
 // One backward pass from the top of what it searches: the whole file when it
 // looks for directories, else only the window. Each block also reads the

@@ -20,6 +20,11 @@ PendingRepair Prepare(const std::string& source, const std::string& target,
   RepairOutcome outcome;
   outcome.source_size = input.Size();
   if (outcome.source_size == 0) throw Error(kStreamReadError);
+  // One cut could keep only some of its images.
+  if (StartOf(input) == FileStart::kX3i) {
+    outcome.result = RepairResult::kX3iFile;
+    return PendingRepair(std::move(outcome), std::nullopt);
+  }
 
   const Cut cut = DecideCut(input, options.rule_only, options.whole_file);
   if (cut.length == 0) {

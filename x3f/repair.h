@@ -29,15 +29,20 @@ struct RepairOptions {
   std::function<void()> after_search;
 };
 
-enum class RepairResult { kRepaired, kWouldRepair, kTailNotFound };
+enum class RepairResult {
+  kRepaired,
+  kWouldRepair,
+  kTailNotFound,
+  kX3iFile,  // several X3F images in one file: left as it is
+};
 
 struct RepairOutcome {
   RepairResult result = RepairResult::kTailNotFound;
   std::int64_t source_size = 0;
-  /// Of the copy (written, or that would be written); 0 for kTailNotFound.
+  /// Of the copy (written, or that would be written); 0 without one.
   std::int64_t length = 0;
   std::int64_t tail = -1;      // length - 8 (kNoTail when none)
-  std::int64_t bytes_cut = 0;  // source_size - length; 0 for kTailNotFound
+  std::int64_t bytes_cut = 0;  // source_size - length; 0 without a copy
   TailSource tail_from = TailSource::kRule;
   /// Of the copy as written (dry run: of those first `length` source bytes);
   /// for kTailNotFound, of the whole source, which says why it has no end.
@@ -66,9 +71,10 @@ class PendingRepair {
   std::optional<OutputFile> copy_;
 };
 
-/// Finds the end, and unless this is a dry run or there is no tail, writes
-/// and checks the copy under a temporary name. Throws velkrane::Error on any
-/// failure, and then leaves the source and any earlier target untouched.
+/// Finds the end, and unless this is a dry run, there is no tail or the
+/// source is an X3I file, writes and checks the copy under a temporary name.
+/// Throws velkrane::Error on any failure, and then leaves the source and any
+/// earlier target untouched.
 PendingRepair PrepareRepair(const std::string& source,
                             const std::string& target,
                             const RepairOptions& options = {});

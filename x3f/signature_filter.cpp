@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "x3f/x3f_structure.h"
+
 // On x86-64 ELF with GCC or clang, a hand-vectorised AVX2 filter is picked at
 // run time; everywhere else (and on CPUs without AVX2) the portable one runs.
 #if defined(__x86_64__) && defined(__ELF__) && defined(__GNUC__)
@@ -14,7 +16,7 @@ namespace velkrane {
 namespace {
 
 constexpr unsigned char kTail[] = {'P', 'R', 'O', 'P'};
-constexpr unsigned char kDirectory[] = {'S', 'E', 'C', 'd'};
+constexpr const auto& kDirectory = kDirectorySignature;
 
 // Candidates are filtered a stretch at a time; only a stretch that passes is
 // tested position by position. A skip-table scan stalls on each byte it reads

@@ -9,10 +9,9 @@ namespace velkrane {
 namespace {
 
 constexpr unsigned char kHeader[] = {'F', 'O', 'V', 'b'};
-constexpr unsigned char kDirectory[] = {'S', 'E', 'C', 'd'};
+constexpr unsigned char kCompositeHeader[] = {'F', 'O', 'V', 'i'};
 constexpr std::int64_t kHeaderSize = 4;
-constexpr std::int64_t kDirectoryHeadSize = 12;
-constexpr std::size_t kEntrySize = 12;
+constexpr auto kEntrySize = static_cast<std::size_t>(kDirectoryEntrySize);
 
 // The signature each known section type starts with; other types are
 // accepted unchecked.
@@ -20,6 +19,7 @@ const char* SignatureOf(const std::string& type) {
   if (type == "PROP") return "SECp";
   if (type == "IMAG" || type == "IMA2") return "SECi";
   if (type == "CAMF") return "SECc";
+  if (type == "SPPA") return "SECs";
   return nullptr;
 }
 
@@ -38,11 +38,23 @@ std::uint32_t ReadUint32(const unsigned char* data) {
 }
 
 bool IsDirectoryAt(const unsigned char* data, std::size_t pos) {
-  return std::memcmp(data + pos, kDirectory, sizeof kDirectory) == 0;
+  return std::memcmp(data + pos, kDirectorySignature,
+                     sizeof kDirectorySignature) == 0;
 }
 
 bool IsX3fHeader(const unsigned char* data) {
   return std::memcmp(data, kHeader, sizeof kHeader) == 0;
+}
+
+FileStart StartOf(const InputFile& file) {
+  unsigned char header[sizeof kHeader];
+  if (file.Size() < kHeaderSize) return FileStart::kOther;
+  file.ReadAt(0, header, sizeof header);
+  if (IsX3fHeader(header)) return FileStart::kX3f;
+  if (std::memcmp(header, kCompositeHeader, sizeof header) == 0) {
+    return FileStart::kX3i;
+  }
+  return FileStart::kOther;
 }
 
 X3fVerdict CheckX3fStructure(const ReadAtFunction& read, std::int64_t length) {
@@ -69,14 +81,14 @@ X3fVerdict CheckX3fStructure(const ReadAtFunction& read, std::int64_t length) {
   if (X3fEndFor(offset, count) != length) {
     return Problem(verdict, X3fProblem::kDirectoryEnd);
   }
+  // Every camera's file holds an image and its properties.
+  if (count == 0) return Problem(verdict, X3fProblem::kNoSections);
   if (count > kMaxX3fSections) {
     return Problem(verdict, X3fProblem::kTooManySections);
   }
 
   std::vector<unsigned char> entries(count * kEntrySize);
-  if (count != 0) {
-    read(offset + kDirectoryHeadSize, entries.data(), entries.size());
-  }
+  read(offset + kDirectoryHeadSize, entries.data(), entries.size());
   for (std::size_t k = 0; k < count; ++k) {
     const unsigned char* entry = entries.data() + k * kEntrySize;
     X3fSection section;

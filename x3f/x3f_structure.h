@@ -28,6 +28,7 @@ enum class X3fProblem {
   kOffsetOutside,     // the directory offset points past the bytes
   kNoDirectory,       // no "SECd" at directory_offset
   kDirectoryEnd,      // the directory does not end where the bytes end
+  kNoSections,        // the directory lists no section
   kTooManySections,   // more than kMaxX3fSections entries (see `count`)
   kSectionOutside,    // the last of `sections` lies outside the file
   kSectionSignature,  // the last of `sections` lacks its signature
@@ -57,16 +58,27 @@ X3fVerdict CheckX3fStructure(const ReadAtFunction& read, std::int64_t length);
 X3fVerdict CheckX3fStructure(const InputFile& file, std::int64_t length);
 X3fVerdict CheckX3fStructure(const OutputFile& file, std::int64_t length);
 
+/// A directory's head: "SECd", its version and its entry count, each 4
+/// bytes; its entries follow, then the 4-byte offset that ends the file.
+inline constexpr unsigned char kDirectorySignature[] = {'S', 'E', 'C', 'd'};
+constexpr std::int64_t kDirectoryHeadSize = 12;
+constexpr std::int64_t kDirectoryEntrySize = 12;
+
 /// True when data[pos..pos+3] reads "SECd", the start of a directory.
 bool IsDirectoryAt(const unsigned char* data, std::size_t pos);
 
 /// True when data[0..3] reads "FOVb", the start of every X3F file.
 bool IsX3fHeader(const unsigned char* data);
 
-/// Where a directory at `offset` holding `count` entries ends the file: the
-/// entries and the 4-byte offset follow its 12-byte head.
+/// What a file's first 4 bytes say it is: an X3F ("FOVb"), an X3I ("FOVi",
+/// a composite holding several X3F images), or neither.
+enum class FileStart { kX3f, kX3i, kOther };
+FileStart StartOf(const InputFile& file);
+
+/// Where a directory at `offset` holding `count` entries ends the file.
 constexpr std::int64_t X3fEndFor(std::int64_t offset, std::uint32_t count) {
-  return offset + 12 + 12 * static_cast<std::int64_t>(count) + 4;
+  return offset + kDirectoryHeadSize +
+         kDirectoryEntrySize * static_cast<std::int64_t>(count) + 4;
 }
 
 /// The little-endian uint32 at data[0..3].

@@ -1,14 +1,12 @@
 // velkrane-cli: the arguments in, the lines and JSON objects out. The
 // finding and repairing happen in batch/ and x3f/.
 
-#include <CLI/CLI.hpp>
+#include "ui/cli/cli_app.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdint>
-#include <exception>
 #include <nlohmann/json.hpp>
-#include <string>
-#include <vector>
 
 #include "batch/batch_run.h"
 #include "batch/run_texts.h"
@@ -21,9 +19,11 @@
 #include "velkrane_version.h"
 
 namespace velkrane::cli {
+
+const char kProgramName[] = "velkrane-cli";
+
 namespace {
 
-constexpr char kProgramName[] = "velkrane-cli";
 constexpr char kDescription[] =
     "Repairs X3F camera raw files that carry data past their real end. For "
     "each file, and each file whose name ends in \".x3f\" below a folder, a "
@@ -49,11 +49,10 @@ constexpr char kCopiesBesideLabel[] =
 constexpr char kStoppedLabel[] = "Stopped after ";
 constexpr char kOfLabel[] = " of ";
 constexpr char kFilesLabel[] = " files.";
-
-constexpr int kExitDone = 0;
-constexpr int kExitSomeFailed = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitSignalBase = 128;
+constexpr char kOutputClosedLabel[] =
+    ": the output was closed; the repair goes on over ";
+constexpr char kMoreFileLabel[] = " more file.";
+constexpr char kMoreFilesLabel[] = " more files.";
 
 struct CommandLine {
   std::vector<std::string> paths;
@@ -120,18 +119,18 @@ class Printer final : public TreeRunView {
                    "] " + FileNamePart(file.path));
   }
 
-  void FileDone(int, int, const FileReport& report) override {
+  void FileDone(int index, int count, const FileReport& report) override {
     progress_.Show("");
     const bool ok = report.result == FileResult::kRepaired ||
                     report.result == FileResult::kWouldRepair;
     if (command_.quiet && ok) return;
     if (command_.json) {
-      Write(Stream::kOut, JsonLine(FileObject(report)));
+      ShowLine(JsonLine(FileObject(report)), count - index);
       return;
     }
     std::string line = report.source + ":" + report.message;
     if (ok) line += " (" + VerdictText(report.outcome.verdict) + ")";
-    Write(Stream::kOut, line + "\n");
+    ShowLine(line + "\n", count - index);
   }
 
   bool StopRequested() override { return interrupts_.Signal() != 0; }
@@ -179,27 +178,63 @@ class Printer final : public TreeRunView {
   }
 
  private:
+  // A file's line. Once its reader has gone (`| head -1`, a pager quit), a
+  // terminal would sit silent for the rest of the run: say once why.
+  void ShowLine(const std::string& text, int files_left) {
+    if (Write(Stream::kOut, text) || reader_gone_) return;
+    reader_gone_ = true;
+    if (files_left > 0 && IsTerminal(Stream::kErr)) {
+      Write(Stream::kErr,
+            kProgramName + std::string(kOutputClosedLabel) +
+                std::to_string(files_left) +
+                (files_left == 1 ? kMoreFileLabel : kMoreFilesLabel) + "\n");
+    }
+  }
+
   const CommandLine& command_;
   const InterruptWatch& interrupts_;
   ProgressLine progress_;
+  bool reader_gone_ = false;
 };
 
-int ExitStatus(const TreeRunSummary& summary, int signal_number) {
-  if (signal_number != 0) return kExitSignalBase + signal_number;
-  if (summary.found == 0 || summary.failed > 0 || summary.no_tail > 0) {
-    return kExitSomeFailed;
+/// app.parse, naming an unknown option before a missing PATH: CLI11 checks
+/// for the PATH first, so "--bogus" alone would read as "PATH is required".
+void Parse(CLI::App& app, const std::vector<std::string>& args) {
+  std::vector<const char*> argv;
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  try {
+    app.parse(static_cast<int>(argv.size()), argv.data());
+  } catch (const CLI::RequiredError&) {
+    const std::vector<std::string> unknown = app.remaining();
+    if (!unknown.empty()) throw CLI::ExtrasError(unknown);
+    throw;
   }
-  return kExitDone;
 }
 
-}  // namespace
+// The subcommands, each `velkrane-cli NAME ...` with its code in a file of
+// its own; everything else is a repair.
+const std::vector<Subcommand> kSubcommands = {
+    {kRecoverCommand, kRecoverSummary, RunRecover},
+};
 
-int RunCommandLine(const std::vector<std::string>& args) {
-  if (args.size() > 1 && args[1] == kRecoverCommand) return RunRecover(args);
-  CommandLine command;
-  CLI::App app(kDescription, kProgramName);
-  // CLI11 reads "/name" as an option on Windows; here it is a path.
-  app.allow_windows_style_options(false);
+const Subcommand* SubcommandFor(const std::vector<std::string>& args) {
+  if (args.size() < 2) return nullptr;
+  for (const Subcommand& subcommand : kSubcommands) {
+    if (args[1] == subcommand.name) return &subcommand;
+  }
+  return nullptr;
+}
+
+std::string RepairFooter() {
+  std::string footer = kExitStatusHelp;
+  for (const Subcommand& subcommand : kSubcommands) {
+    footer += std::string("\n\n") + kProgramName + " " + subcommand.name +
+              ": " + subcommand.summary;
+  }
+  return footer;
+}
+
+void AddRepairOptions(CLI::App& app, CommandLine& command) {
   app.add_option("-o,--output", command.output,
                  "Put the copies under DIR, each at its path below the PATH it "
                  "was found under")
@@ -220,29 +255,19 @@ int RunCommandLine(const std::vector<std::string>& args) {
   app.add_option("PATH", command.paths, "X3F files, or folders to search")
       ->required()
       ->type_name("");
-  app.footer(std::string(kExitStatusHelp) + "\n\n" + kRecoverHelp);
-  app.set_version_flag("--version",
-                       std::string(kProgramName) + " " + VELKRANE_VERSION);
+  app.footer(RepairFooter());
+}
 
-  std::vector<const char*> argv;
-  for (const std::string& arg : args) argv.push_back(arg.c_str());
-  try {
-    Parse(app, argv);
-    if (app.count("--output") && command.output.empty()) {
-      throw CLI::ValidationError(kEmptyOutput);
-    }
-  } catch (const CLI::CallForHelp&) {
-    Write(Stream::kOut, app.help());
-    return kExitDone;
-  } catch (const CLI::CallForVersion& e) {
-    Write(Stream::kOut, std::string(e.what()) + "\n");
-    return kExitDone;
-  } catch (const CLI::ParseError& e) {
-    Write(Stream::kErr, std::string(kProgramName) + ": " + e.what() + "\n" +
-                            kUsageHint + "\n");
-    return kExitUsage;
+int ExitStatus(const TreeRunSummary& summary, int signal_number) {
+  if (signal_number != 0) return kExitSignalBase + signal_number;
+  if (summary.found == 0 || summary.failed > 0 || summary.no_tail > 0) {
+    return kExitSomeFailed;
   }
+  return kExitDone;
+}
 
+/// Repairs the trees `command` names, shown as it asks.
+int RepairTrees(const CommandLine& command) {
   TreeRunOptions options;
   options.output = command.output;
   options.repair.dry_run = command.dry_run;
@@ -255,9 +280,65 @@ int RunCommandLine(const std::vector<std::string>& args) {
     printer.Summary(summary);
     return ExitStatus(summary, interrupts.Signal());
   } catch (const std::exception& e) {
-    Write(Stream::kErr, std::string(kProgramName) + ": " + e.what() + "\n");
-    return kExitSomeFailed;
+    return ReportFailure(e);
   }
+}
+
+/// `velkrane-cli [OPTIONS] PATH...`: the command without a subcommand.
+int RunRepair(const std::vector<std::string>& args) {
+  CommandLine command;
+  CLI::App app(kDescription, kProgramName);
+  AddRepairOptions(app, command);
+  SetUpApp(app);
+  const std::optional<int> answered = ParseArguments(app, args, [&] {
+    if (app.count("--output") && command.output.empty()) {
+      throw CLI::ValidationError(kEmptyOutput);
+    }
+  });
+  if (answered) return *answered;
+  return RepairTrees(command);
+}
+
+}  // namespace
+
+void SetUpApp(CLI::App& app) {
+  // CLI11 reads "/name" as an option on Windows; here it is a path.
+  app.allow_windows_style_options(false);
+  app.set_version_flag("--version",
+                       std::string(kProgramName) + " " + VELKRANE_VERSION);
+}
+
+std::optional<int> ParseArguments(CLI::App& app,
+                                  const std::vector<std::string>& args,
+                                  const std::function<void()>& check) {
+  try {
+    Parse(app, args);
+    if (check) check();
+  } catch (const CLI::CallForHelp&) {
+    Write(Stream::kOut, app.help());
+    return kExitDone;
+  } catch (const CLI::CallForVersion& e) {
+    Write(Stream::kOut, std::string(e.what()) + "\n");
+    return kExitDone;
+  } catch (const CLI::ParseError& e) {
+    Write(Stream::kErr, std::string(kProgramName) + ": " + e.what() + "\n" +
+                            kUsageHint + "\n");
+    return kExitUsage;
+  }
+  return std::nullopt;
+}
+
+int ReportFailure(const std::exception& error) {
+  Write(Stream::kErr, std::string(kProgramName) + ": " + error.what() + "\n");
+  return kExitSomeFailed;
+}
+
+int RunCommandLine(const std::vector<std::string>& args) {
+  if (const Subcommand* subcommand = SubcommandFor(args)) {
+    return subcommand->run(
+        std::vector<std::string>(args.begin() + 1, args.end()));
+  }
+  return RunRepair(args);
 }
 
 }  // namespace velkrane::cli

@@ -25,16 +25,6 @@ Fit FitTo(const std::string& text, int columns) {
   return fit;
 }
 
-void Parse(CLI::App& app, const std::vector<const char*>& argv) {
-  try {
-    app.parse(static_cast<int>(argv.size()), argv.data());
-  } catch (const CLI::RequiredError&) {
-    const std::vector<std::string> unknown = app.remaining();
-    if (!unknown.empty()) throw CLI::ExtrasError(unknown);
-    throw;
-  }
-}
-
 Json OrNull(const std::string& text) {
   return text.empty() ? Json() : Json(text);
 }

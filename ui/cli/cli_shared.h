@@ -1,12 +1,10 @@
 #pragma once
 
-// What both commands of velkrane-cli share: the parse, terminal widths, a
-// progress line rewritten in place, and JSON lines.
+// What the commands of velkrane-cli print with: terminal widths, a progress
+// line rewritten in place, and JSON lines.
 
-#include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 #include <string>
-#include <vector>
 
 namespace velkrane::cli {
 
@@ -21,11 +19,6 @@ struct Fit {
 /// How much of `text` fits in `columns` terminal columns, counting the East
 /// Asian wide ranges and emoji as two columns each.
 Fit FitTo(const std::string& text, int columns);
-
-/// app.parse, naming an unknown option before a missing argument: CLI11
-/// checks for the positional ones first, so "--bogus" alone would read as
-/// "PATH is required".
-void Parse(CLI::App& app, const std::vector<const char*>& argv);
 
 /// null for an empty text.
 Json OrNull(const std::string& text);

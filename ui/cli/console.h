@@ -18,7 +18,9 @@ bool IsTerminal(Stream stream);
 int TerminalColumns();
 
 /// Writes UTF-8 text: as characters on a console, as UTF-8 bytes elsewhere.
-void Write(Stream stream, const std::string& text);
+/// Text that cannot be written is dropped; returns false when that is
+/// because the stream's reader has gone (a pipe closed at its other end).
+bool Write(Stream stream, const std::string& text);
 
 /// While it lives, Ctrl+C (and the requests to end that a console or system
 /// sends) only set a flag, so that the file in progress can finish.

@@ -30,7 +30,7 @@ int TerminalColumns() {
   return size.ws_col;
 }
 
-void Write(Stream stream, const std::string& text) {
+bool Write(Stream stream, const std::string& text) {
   const char* data = text.data();
   std::size_t left = text.size();
   while (left > 0) {
@@ -38,10 +38,11 @@ void Write(Stream stream, const std::string& text) {
     if (put < 0 && errno == EINTR) continue;
     // Output that cannot be written (a full disk, a closed pipe) must not
     // stop the repairs; the exit status still tells how they went.
-    if (put <= 0) return;
+    if (put <= 0) return !(put < 0 && errno == EPIPE);
     data += put;
     left -= static_cast<std::size_t>(put);
   }
+  return true;
 }
 
 InterruptWatch::InterruptWatch() {

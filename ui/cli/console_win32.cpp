@@ -51,10 +51,10 @@ int TerminalColumns() {
   return info.srWindow.Right - info.srWindow.Left + 1;
 }
 
-void Write(Stream stream, const std::string& text) {
+bool Write(Stream stream, const std::string& text) {
   const HANDLE handle = HandleOf(stream);
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty())
-    return;
+    return true;
   if (IsConsole(handle)) {
     // The console shows any character it is given as UTF-16, whatever the
     // code page; bytes would be read in the code page.
@@ -62,20 +62,22 @@ void Write(Stream stream, const std::string& text) {
     DWORD written = 0;
     ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()),
                     &written, nullptr);
-    return;
+    return true;
   }
   const char* data = text.data();
   std::size_t left = text.size();
   while (left > 0) {
     DWORD put = 0;
     // As on POSIX, output that cannot be written does not stop the repairs.
-    if (!::WriteFile(handle, data, static_cast<DWORD>(left), &put, nullptr) ||
-        put == 0) {
-      return;
+    if (!::WriteFile(handle, data, static_cast<DWORD>(left), &put, nullptr)) {
+      const DWORD error = ::GetLastError();
+      return error != ERROR_NO_DATA && error != ERROR_BROKEN_PIPE;
     }
+    if (put == 0) return true;
     data += put;
     left -= put;
   }
+  return true;
 }
 
 InterruptWatch::InterruptWatch() {

@@ -7,19 +7,21 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "batch/card_recovery.h"
 #include "batch/run_texts.h"
 #include "fileio/path_parts.h"
+#include "ui/cli/cli_app.h"
 #include "ui/cli/cli_shared.h"
 #include "ui/cli/console.h"
 
 namespace velkrane::cli {
 namespace {
 
-constexpr char kProgramName[] = "velkrane-cli recover";
+constexpr char kCommandName[] = "velkrane-cli recover";
 constexpr char kDescription[] =
     "Recovers every X3F photo on a card, a card's device or its image, in one "
     "pass: each photo found whole goes into DIR as its own file, named after "
@@ -31,7 +33,6 @@ constexpr char kExitStatusHelp[] =
     "there; 1 when one was incomplete or failed, a source could not be read, "
     "or no photo was found; 2 when the command was wrong; 130 when stopped "
     "by Ctrl+C, which finishes or removes the photo in progress first.";
-constexpr char kUsageHint[] = "Run with --help for more information.";
 constexpr char kEmptyOutput[] = "--output: the folder name is empty";
 constexpr char kCannotRecoverInto[] = "Cannot recover into ";
 constexpr char kNoPhotosFound[] = "No X3F photos found.";
@@ -59,11 +60,6 @@ constexpr char kPerSecondLabel[] = "/s, ";
 constexpr char kPhotoFoundLabel[] = " photo found";
 constexpr char kPhotosFoundLabel[] = " photos found";
 constexpr char kLeftLabel[] = " left";
-
-constexpr int kExitDone = 0;
-constexpr int kExitSomeFailed = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitSignalBase = 128;
 
 // The progress line is rewritten at most this often.
 constexpr auto kProgressInterval = std::chrono::milliseconds(250);
@@ -275,8 +271,7 @@ int ExitStatus(const RecoverSummary& summary, int signal_number) {
 
 int RunRecover(const std::vector<std::string>& args) {
   Command command;
-  CLI::App app(kDescription, kProgramName);
-  app.allow_windows_style_options(false);
+  CLI::App app(kDescription, kCommandName);
   app.add_option("-o,--output", command.output,
                  "Put the photos into DIR (created if missing)")
       ->type_name("DIR")
@@ -298,20 +293,11 @@ int RunRecover(const std::vector<std::string>& args) {
       ->type_name("");
   app.footer(kExitStatusHelp);
 
-  // args[1] is the command's own name, as a program's name is to CLI11.
-  std::vector<const char*> argv;
-  for (std::size_t k = 1; k < args.size(); ++k) argv.push_back(args[k].c_str());
-  try {
-    Parse(app, argv);
+  SetUpApp(app);
+  const std::optional<int> answered = ParseArguments(app, args, [&] {
     if (command.output.empty()) throw CLI::ValidationError(kEmptyOutput);
-  } catch (const CLI::CallForHelp&) {
-    Write(Stream::kOut, app.help());
-    return kExitDone;
-  } catch (const CLI::ParseError& e) {
-    Write(Stream::kErr, std::string(kProgramName) + ": " + e.what() + "\n" +
-                            kUsageHint + "\n");
-    return kExitUsage;
-  }
+  });
+  if (answered) return *answered;
 
   RecoverOptions options;
   options.output = command.output;
@@ -331,8 +317,7 @@ int RunRecover(const std::vector<std::string>& args) {
     printer.Summary(summary);
     return ExitStatus(summary, interrupts.Signal());
   } catch (const std::exception& e) {
-    Write(Stream::kErr, std::string(kProgramName) + ": " + e.what() + "\n");
-    return kExitSomeFailed;
+    return ReportFailure(e);
   }
 }
 

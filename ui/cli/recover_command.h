@@ -10,15 +10,13 @@ namespace velkrane::cli {
 /// The first argument that picks the recovery; "./recover" stays a PATH.
 inline constexpr char kRecoverCommand[] = "recover";
 
-/// What the program's own --help says of the command.
-inline constexpr char kRecoverHelp[] =
-    "velkrane-cli recover SOURCE... -o DIR recovers every X3F photo on a card, "
-    "a card's device or its image into DIR (see velkrane-cli recover --help). "
-    "A folder named \"recover\" is repaired as a PATH when written "
-    "\"./recover\".";
+/// The line the repair's --help gives the command.
+inline constexpr char kRecoverSummary[] =
+    "SOURCE... -o DIR recovers every X3F photo on a card, a card's device or "
+    "its image into DIR (see velkrane-cli recover --help).";
 
-/// The whole `recover` command, `args` as RunCommandLine got them: returns
-/// the exit status.
+/// The whole `recover` command, `args` from "recover" on: returns the exit
+/// status.
 int RunRecover(const std::vector<std::string>& args);
 
 }  // namespace velkrane::cli
