@@ -203,13 +203,13 @@ struct Beneath {
 };
 
 void CollectBeneath(dev_t device, const std::vector<Mount>& mounts,
-                    Beneath& beneath, bool through_files, int depth) {
+                    Beneath& beneath, int depth) {
   if (depth > 16 || !beneath.devices.insert(device).second) return;
   const std::string sys = SysBlock(device);
   dev_t below = 0;
   if (::access((sys + "/partition").c_str(), F_OK) == 0 &&
       DeviceNumberIn(sys + "/../dev", below)) {
-    CollectBeneath(below, mounts, beneath, through_files, depth + 1);
+    CollectBeneath(below, mounts, beneath, depth + 1);
   }
   const std::unique_ptr<DIR, int (*)(DIR*)> slaves(
       ::opendir((sys + "/slaves").c_str()), &::closedir);
@@ -217,11 +217,10 @@ void CollectBeneath(dev_t device, const std::vector<Mount>& mounts,
     while (const dirent* entry = ::readdir(slaves.get())) {
       if (entry->d_name[0] != '.' &&
           DeviceNumberIn(sys + "/slaves/" + entry->d_name + "/dev", below)) {
-        CollectBeneath(below, mounts, beneath, through_files, depth + 1);
+        CollectBeneath(below, mounts, beneath, depth + 1);
       }
     }
   }
-  if (!through_files) return;
   const std::string backing = FirstLineOf(sys + "/loop/backing_file");
   struct stat info;
   if (!backing.empty() && ::stat(backing.c_str(), &info) == 0) {
@@ -230,10 +229,10 @@ void CollectBeneath(dev_t device, const std::vector<Mount>& mounts,
     struct stat from;
     if (mount != nullptr && ::stat(mount->source.c_str(), &from) == 0 &&
         S_ISBLK(from.st_mode)) {
-      CollectBeneath(from.st_rdev, mounts, beneath, true, depth + 1);
+      CollectBeneath(from.st_rdev, mounts, beneath, depth + 1);
     }
     if (major(info.st_dev) != 0) {
-      CollectBeneath(info.st_dev, mounts, beneath, true, depth + 1);
+      CollectBeneath(info.st_dev, mounts, beneath, depth + 1);
     }
   }
 }
@@ -279,7 +278,7 @@ std::string WhyFolderIsOnSource(const std::string& folder,
     }
   }
   for (const dev_t device : mounted_from) {
-    CollectBeneath(device, mounts, beneath, true, 0);
+    CollectBeneath(device, mounts, beneath, 0);
   }
   const std::string where = folder + " is on a file system (" + mount->source +
                             " mounted at " + mount->point + ") ";
@@ -295,16 +294,6 @@ std::string WhyFolderIsOnSource(const std::string& folder,
   const dev_t device = static_cast<dev_t>(source.identity_.volume);
   if (beneath.devices.count(device) != 0) {
     return where + "on the device being read";
-  }
-  // The source may be a part of the mounted device: a partition of a disk
-  // whose whole is mounted. Not through a loop device's file: writing beside
-  // that file leaves it alone.
-  Beneath under_source;
-  CollectBeneath(device, mounts, under_source, false, 0);
-  for (const dev_t mounted : mounted_from) {
-    if (under_source.devices.count(mounted) != 0) {
-      return where + "that holds the device being read";
-    }
   }
   return {};
 }
