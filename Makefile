@@ -84,7 +84,7 @@ test:
 	@echo "make test passed. $$(cat $(BUILD)/windows-tested)."
 
 test-native: native
-	@$(DEPS) xvfb checks
+	@$(DEPS) xvfb checks cards
 	$(HOME_CHECK) $(XVFB) $(CTEST) --test-dir $(NATIVE)
 
 # Under Wine: the 32-bit build, or the 64-bit one where the kernel cannot run
@@ -138,7 +138,7 @@ bench:
 
 # The native suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan:
-	@$(DEPS) run gtest xvfb checks
+	@$(DEPS) run gtest xvfb checks cards
 	cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DVELKRANE_SANITIZE=ON \
 	  -DVELKRANE_TESTS=ON -DVELKRANE_BENCH=OFF >/dev/null
 	cmake --build $(BUILD)/asan -j $(JOBS)

@@ -5,6 +5,7 @@
 
 #include "fileio/card_source_platform.h"
 #include "fileio/error.h"
+#include "fileio/file_io_platform.h"
 
 // The read that survives a failing card, the same on every platform.
 
@@ -15,6 +16,10 @@ namespace platform {
 const char kSourceIsFolder[] =
     "it is a folder; name the card's device or an image file";
 const char kSourceIsNoCard[] = "it is neither a device nor an image file";
+
+void ThrowCannotOpenSource(const std::string& path, const std::string& why) {
+  throw Error(std::string(kCannotOpen) + " " + path + ": " + why);
+}
 
 }  // namespace platform
 
@@ -68,8 +73,12 @@ std::size_t CardSource::Read(std::uint64_t offset, char* buffer,
         std::memset(buffer + done, 0, want);
         AddUnreadable(unreadable, offset + done, offset + done + want);
         done += want;
+      } else {
+        // The failed read may have stopped inside a sector (a FUSE file can):
+        // that whole sector is read again, so what is lost is whole sectors.
+        done -= done % sector_size_;
+        sector_by_sector = true;
       }
-      sector_by_sector = true;
       continue;
     }
     if (got == 0) break;  // the source ended early: it shrank under us

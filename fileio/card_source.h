@@ -47,11 +47,12 @@ class CardSource {
 
   /// Reads [offset, offset + length), clipped to Size(); `offset` must be a
   /// multiple of SectorSize() (a raw drive refuses anything else), `length`
-  /// need not be. A sector that cannot be read (EIO, a CRC error) is
-  /// zero-filled and its range appended to `unreadable`, adjacent ranges
-  /// joined; the read goes on past it. Returns the bytes filled: `length`, or
-  /// less only at the end. Throws "Cannot read PATH: ..." when the source
-  /// stops answering altogether (a card pulled out).
+  /// need not be. After a read fails with a media error (EIO, a CRC error),
+  /// the rest of the request is read sector by sector: a sector that still
+  /// fails is zero-filled and its range appended to `unreadable` (joined to
+  /// the last range when they touch), and the read goes on past it. Returns the
+  /// bytes filled: `length`, or less only at the end. Throws "Cannot read PATH:
+  /// ..." when the source stops answering altogether (a card pulled out).
   std::size_t Read(std::uint64_t offset, char* buffer, std::size_t length,
                    std::vector<ByteRange>& unreadable);
 

@@ -17,6 +17,10 @@ namespace velkrane::platform {
 extern const char kSourceIsFolder[];
 extern const char kSourceIsNoCard[];
 
+/// Throws "Cannot open PATH: WHY".
+[[noreturn]] void ThrowCannotOpenSource(const std::string& path,
+                                        const std::string& why);
+
 /// A read that failed on the medium (EIO, a CRC error): that part is bad,
 /// the rest of the source may still answer.
 inline constexpr std::int64_t kBadSectors = -1;

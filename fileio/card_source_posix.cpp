@@ -24,11 +24,6 @@ namespace velkrane {
 
 namespace {
 
-[[noreturn]] void ThrowCannotOpen(const std::string& path,
-                                  const std::string& why) {
-  throw Error("Cannot open " + path + ": " + why);
-}
-
 std::string OpenErrorText(int error) {
   std::string text = std::strerror(error);
   if (error == EACCES || error == EPERM) {
@@ -44,11 +39,14 @@ CardSource::CardSource(const std::string& path)
   // O_NONBLOCK so that opening a FIFO cannot wait for a writer.
   file_.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY |
                                        O_NONBLOCK | O_LARGEFILE));
-  if (!file_.Valid()) ThrowCannotOpen(path, OpenErrorText(errno));
+  if (!file_.Valid())
+    platform::ThrowCannotOpenSource(path, OpenErrorText(errno));
   const int fd = static_cast<int>(file_.Get());
   struct stat info;
-  if (::fstat(fd, &info) != 0) ThrowCannotOpen(path, OpenErrorText(errno));
-  if (S_ISDIR(info.st_mode)) ThrowCannotOpen(path, platform::kSourceIsFolder);
+  if (::fstat(fd, &info) != 0)
+    platform::ThrowCannotOpenSource(path, OpenErrorText(errno));
+  if (S_ISDIR(info.st_mode))
+    platform::ThrowCannotOpenSource(path, platform::kSourceIsFolder);
   if (S_ISBLK(info.st_mode)) {
     device_ = true;
     identity_ = {static_cast<std::uint64_t>(info.st_rdev), 0};
@@ -56,7 +54,7 @@ CardSource::CardSource(const std::string& path)
     int sector = 0;
     if (::ioctl(fd, BLKGETSIZE64, &bytes) != 0 ||
         ::ioctl(fd, BLKSSZGET, &sector) != 0) {
-      ThrowCannotOpen(path, OpenErrorText(errno));
+      platform::ThrowCannotOpenSource(path, OpenErrorText(errno));
     }
     size_ = bytes;
     if (sector > 0) sector_size_ = static_cast<std::size_t>(sector);
@@ -65,7 +63,7 @@ CardSource::CardSource(const std::string& path)
                  static_cast<std::uint64_t>(info.st_ino)};
     size_ = static_cast<std::uint64_t>(info.st_size);
   } else {
-    ThrowCannotOpen(path, platform::kSourceIsNoCard);
+    platform::ThrowCannotOpenSource(path, platform::kSourceIsNoCard);
   }
   // Read once, front to back: let the kernel read ahead as far as it likes.
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -296,15 +294,6 @@ std::string WhyFolderIsOnSource(const std::string& folder,
   const dev_t device = static_cast<dev_t>(source.identity_.volume);
   if (beneath.devices.count(device) != 0) {
     return where + "on the device being read";
-  }
-  // The source may be a part of the mounted device: a partition of a disk
-  // whose whole is mounted.
-  Beneath under_source;
-  CollectBeneath(device, mounts, under_source, 0);
-  for (const dev_t mounted : mounted_from) {
-    if (under_source.devices.count(mounted) != 0) {
-      return where + "that holds the device being read";
-    }
   }
   return {};
 }

@@ -22,11 +22,6 @@ FileHandle Owned(HANDLE handle) {
   return FileHandle(reinterpret_cast<std::intptr_t>(handle));
 }
 
-[[noreturn]] void ThrowCannotOpen(const std::string& path,
-                                  const std::string& why) {
-  throw Error("Cannot open " + path + ": " + why);
-}
-
 std::string OpenErrorText(DWORD error) {
   std::string text = SystemMessage(error);
   if (error == ERROR_ACCESS_DENIED) {
@@ -73,7 +68,7 @@ CardSource::CardSource(const std::string& path) : path_(path) {
     const DWORD attributes = ::GetFileAttributesW(WidePath(path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES &&
         (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      ThrowCannotOpen(path, platform::kSourceIsFolder);
+      platform::ThrowCannotOpenSource(path, platform::kSourceIsFolder);
     }
   }
   // Read access only. A drive stays shared with the system that has it
@@ -85,11 +80,12 @@ CardSource::CardSource(const std::string& path) : path_(path) {
       wide.c_str(), GENERIC_READ,
       device_ ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ, nullptr,
       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file_.Valid()) ThrowCannotOpen(path, OpenErrorText(::GetLastError()));
+  if (!file_.Valid())
+    platform::ThrowCannotOpenSource(path, OpenErrorText(::GetLastError()));
   if (device_) {
     GET_LENGTH_INFORMATION length = {};
     if (!Ask(file_, IOCTL_DISK_GET_LENGTH_INFO, length)) {
-      ThrowCannotOpen(path, OpenErrorText(::GetLastError()));
+      platform::ThrowCannotOpenSource(path, OpenErrorText(::GetLastError()));
     }
     size_ = static_cast<std::uint64_t>(length.Length.QuadPart);
     DISK_GEOMETRY geometry = {};
@@ -105,13 +101,13 @@ CardSource::CardSource(const std::string& path) : path_(path) {
     return;
   }
   if (::GetFileType(Handle(file_)) != FILE_TYPE_DISK) {
-    ThrowCannotOpen(path, platform::kSourceIsNoCard);
+    platform::ThrowCannotOpenSource(path, platform::kSourceIsNoCard);
   }
   LARGE_INTEGER size;
   BY_HANDLE_FILE_INFORMATION info;
   if (!::GetFileSizeEx(Handle(file_), &size) ||
       !::GetFileInformationByHandle(Handle(file_), &info)) {
-    ThrowCannotOpen(path, OpenErrorText(::GetLastError()));
+    platform::ThrowCannotOpenSource(path, OpenErrorText(::GetLastError()));
   }
   size_ = static_cast<std::uint64_t>(size.QuadPart);
   identity_ = {info.dwVolumeSerialNumber,
