@@ -84,7 +84,7 @@ test:
 	@echo "make test passed. $$(cat $(BUILD)/windows-tested)."
 
 test-native: native
-	@$(DEPS) xvfb checks
+	@$(DEPS) xvfb checks cards
 	$(HOME_CHECK) $(XVFB) $(CTEST) --test-dir $(NATIVE)
 
 # Under Wine: the 32-bit build, or the 64-bit one where the kernel cannot run
@@ -183,14 +183,16 @@ bench:
 	@$(DEPS) run bench
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release -DVELKRANE_TESTS=OFF \
 	  -DVELKRANE_BENCH=ON >/dev/null
-	cmake --build $(BUILD)/release -j $(JOBS) --target velkrane_bench velkrane_structure_cost
+	cmake --build $(BUILD)/release -j $(JOBS) --target velkrane_bench velkrane_structure_cost \
+	  velkrane_recover_bench
 	$(BUILD)/release/bench/velkrane_bench --benchmark_out=$(BUILD)/bench.json \
 	  --benchmark_out_format=json $(BENCH_ARGS)
 	$(BUILD)/release/bench/velkrane_structure_cost
+	$(BUILD)/release/bench/velkrane_recover_bench
 
 # The native suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan:
-	@$(DEPS) run gtest xvfb checks
+	@$(DEPS) run gtest xvfb checks cards
 	cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DVELKRANE_SANITIZE=ON \
 	  -DVELKRANE_TESTS=ON -DVELKRANE_BENCH=OFF >/dev/null
 	cmake --build $(BUILD)/asan -j $(JOBS)
@@ -201,7 +203,7 @@ test-asan:
 # setarch -R: GCC 12's ThreadSanitizer cannot place its shadow memory where
 # a kernel randomizes addresses more widely (vm.mmap_rnd_bits above 28).
 test-tsan:
-	@$(DEPS) run gtest checks
+	@$(DEPS) run gtest checks cards
 	cmake -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=Debug -DVELKRANE_TSAN=ON \
 	  -DVELKRANE_TESTS=ON -DVELKRANE_BENCH=OFF >/dev/null
 	cmake --build $(BUILD)/tsan -j $(JOBS) --target velkrane_tests velkrane_cli_tests

@@ -2,7 +2,10 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +14,8 @@
 
 #include "x3f/cut_decision.h"
 #include "x3f/end_search.h"
+
+extern char** environ;
 
 namespace velkrane::bench {
 
@@ -318,6 +323,32 @@ void ReadBackward(const std::string& source, std::int64_t from, std::int64_t to,
     }
     end = start;
   }
+}
+
+double RunToDevNull(const std::vector<std::string>& args) {
+  std::vector<std::string> owned = args;
+  std::vector<char*> argv;
+  for (std::string& arg : owned) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null",
+                                   O_WRONLY, 0);
+  pid_t pid = 0;
+  const int error =
+      ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) throw std::runtime_error("cannot start " + args[0]);
+  int status = 0;
+  struct rusage usage {};
+  if (::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
+      WEXITSTATUS(status) != 0) {
+    throw std::runtime_error(args[0] + " failed");
+  }
+  const auto ms = [](const timeval& t) {
+    return t.tv_sec * 1e3 + t.tv_usec / 1e3;
+  };
+  return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
 }  // namespace velkrane::bench

@@ -87,4 +87,9 @@ void KernelCopy(const std::string& source, const std::string& target,
 void ReadBackward(const std::string& source, std::int64_t from, std::int64_t to,
                   std::size_t block);
 
+/// Runs `args` (a program's path first) with stdout on /dev/null, waits for
+/// it, and returns the CPU time it used in ms (user + system), which the
+/// benchmark's own clock does not see. Throws unless it exits with 0.
+double RunToDevNull(const std::vector<std::string>& args);
+
 }  // namespace velkrane::bench

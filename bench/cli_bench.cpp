@@ -7,10 +7,8 @@
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -24,8 +22,6 @@
 #include "batch/run_texts.h"
 #include "bench/bench_files.h"
 #include "bench/summary_reporter.h"
-
-extern char** environ;
 
 namespace velkrane::bench {
 namespace {
@@ -86,32 +82,10 @@ void Require(bool ok, const std::string& what) {
   if (!ok) throw std::runtime_error(what);
 }
 
-/// Runs the program over `root` and returns the CPU time it used in ms
-/// (user + system), which the benchmark's own CPU clock does not see.
+/// Runs the program over `root` and returns the CPU time it used in ms.
 double RunProgram(const std::string& root) {
-  std::vector<std::string> args = {VELKRANE_CLI, root};
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
   // Not a terminal, so one line per file, as when a script runs it.
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null",
-                                   O_WRONLY, 0);
-  pid_t pid = 0;
-  const int error =
-      ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  Require(error == 0, "cannot start " + args[0]);
-  int status = 0;
-  struct rusage usage {};
-  Require(::wait4(pid, &status, 0, &usage) == pid && WIFEXITED(status) &&
-              WEXITSTATUS(status) == 0,
-          "velkrane-cli failed");
-  const auto ms = [](const timeval& t) {
-    return t.tv_sec * 1e3 + t.tv_usec / 1e3;
-  };
-  return ms(usage.ru_utime) + ms(usage.ru_stime);
+  return RunToDevNull({VELKRANE_CLI, root});
 }
 
 void RunTreeCase(benchmark::State& state, const std::string& way) {

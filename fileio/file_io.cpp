@@ -149,13 +149,33 @@ std::int64_t OutputFile::Size() const {
   return size;
 }
 
-void OutputFile::Commit() {
+void OutputFile::WriteAt(std::int64_t offset, const void* data,
+                         std::size_t size) {
+  WriteExactly(temp_.File(), offset, static_cast<const unsigned char*>(data),
+               size);
+}
+
+void OutputFile::Resize(std::int64_t length) {
+  if (!platform::SetSize(temp_.File(), length)) throw Error(kStreamWriteError);
+}
+
+void OutputFile::SetModificationTime(std::int64_t seconds) {
+  if (!platform::SetModificationTime(temp_.File(), seconds)) {
+    throw Error(kStreamWriteError);
+  }
+}
+
+void OutputFile::Commit() { CommitAs(true); }
+
+void OutputFile::CommitNew() { CommitAs(false); }
+
+void OutputFile::CommitAs(bool replace) {
   // The data reach the disk before the name does; the other way round, a power
   // cut could leave the target's name on an empty or partial file.
   if (!platform::FlushToDisk(temp_.File())) throw Error(kStreamWriteError);
   // Closing is where some file systems report a failed write.
   if (!platform::CloseFile(temp_.File())) throw Error(kStreamWriteError);
-  const bool moved_to_disk = platform::MoveOver(temp_.Path(), target_);
+  const bool moved_to_disk = platform::MoveOver(temp_.Path(), target_, replace);
   const platform::SystemError error = platform::LastSystemError();
   temp_.Keep();
   if (!moved_to_disk) {

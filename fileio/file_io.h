@@ -128,6 +128,19 @@ class OutputFile {
   /// fails (disk full) throws "Stream write error".
   void CopyFrom(const InputFile& source, std::int64_t length);
 
+  /// Writes `size` bytes at `offset`; a failed write throws "Stream write
+  /// error".
+  void WriteAt(std::int64_t offset, const void* data, std::size_t size);
+  /// Cuts the data written to their first `length` bytes.
+  void Resize(std::int64_t length);
+  /// Gives the copy this modification time (seconds since 1970, UTC); call
+  /// after the last write.
+  void SetModificationTime(std::int64_t seconds);
+
+  /// The name Commit() gives the copy from now on (in the same folder).
+  void SetTarget(const std::string& target) { target_ = target; }
+  const std::string& Target() const { return target_; }
+
   /// Reads back what was written, for a check before Commit().
   void ReadAt(std::int64_t offset, void* data, std::size_t size) const;
   std::int64_t Size() const;
@@ -138,8 +151,13 @@ class OutputFile {
   /// fails throws "Stream write error" with the target untouched; one of the
   /// folder, after the move, throws NotOnDiskError.
   void Commit();
+  /// As Commit, but never over a file that has the target's name: then it
+  /// throws "Cannot write TARGET: ..." and the temporary is removed.
+  void CommitNew();
 
  private:
+  void CommitAs(bool replace);
+
   std::string target_;
   TemporaryFile temp_;
 };

@@ -89,9 +89,18 @@ bool FlushToDisk(const FileHandle& file) noexcept;
 bool CloseFile(FileHandle& file) noexcept;
 
 /// Moves `from` over `to` in one step and puts the move on the disk. Throws
-/// "Cannot write TO: ..." when nothing moved; returns false when the move was
-/// made but could not be put on the disk.
-bool MoveOver(const std::string& from, const std::string& to);
+/// "Cannot write TO: ..." when nothing moved (without `replace`, also when
+/// `to` exists); returns false when the move was made but could not be put on
+/// the disk.
+bool MoveOver(const std::string& from, const std::string& to,
+              bool replace = true);
+
+/// Cuts or extends the open file to `length` bytes; false on failure.
+bool SetSize(const FileHandle& file, std::int64_t length) noexcept;
+
+/// Sets the open file's modification time, in seconds since 1970 (UTC);
+/// false on failure.
+bool SetModificationTime(const FileHandle& file, std::int64_t seconds) noexcept;
 
 enum class MakeFolderResult { kCreated, kParentMissing };
 

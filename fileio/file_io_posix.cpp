@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -208,15 +209,44 @@ bool CloseFile(FileHandle& file) noexcept {
   return ::close(static_cast<int>(file.Release())) == 0;
 }
 
-bool MoveOver(const std::string& from, const std::string& to) {
+bool MoveOver(const std::string& from, const std::string& to, bool replace) {
   // Opened before the move, so that a folder we cannot open fails the copy
   // while the target is still untouched.
   const FileHandle folder = OpenFolder(FolderOf(to));
   if (!folder.Valid()) ThrowSystemError(kCannotWrite, to, errno);
+  if (!replace) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(),
+                    RENAME_NOREPLACE) == 0) {
+      return FlushFolder(folder);
+    }
+    // A file system that cannot refuse in the kernel (some FUSE ones): look
+    // first. Only this run writes into its folder.
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+      ThrowSystemError(kCannotWrite, to, errno);
+    }
+    struct stat info;
+    if (::lstat(to.c_str(), &info) == 0) {
+      ThrowSystemError(kCannotWrite, to, EEXIST);
+    }
+  }
   if (::rename(from.c_str(), to.c_str()) != 0) {
     ThrowSystemError(kCannotWrite, to, errno);
   }
   return FlushFolder(folder);
+}
+
+bool SetSize(const FileHandle& file, std::int64_t length) noexcept {
+  return ::ftruncate(Fd(file), static_cast<off_t>(length)) == 0;
+}
+
+bool SetModificationTime(const FileHandle& file,
+                         std::int64_t seconds) noexcept {
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = static_cast<time_t>(seconds);
+  times[1].tv_nsec = 0;
+  return ::futimens(Fd(file), times) == 0;
 }
 
 MakeFolderResult MakeFolder(const std::string& path) {

@@ -168,16 +168,37 @@ bool CloseFile(FileHandle& file) noexcept {
   return ::CloseHandle(reinterpret_cast<HANDLE>(file.Release())) != 0;
 }
 
-bool MoveOver(const std::string& from, const std::string& to) {
+bool MoveOver(const std::string& from, const std::string& to, bool replace) {
   const std::wstring wide_from = WidePath(from);
   const std::wstring wide_to = WidePath(to);
-  // MoveFileExW replaces the target in one step; the handle-based rename is
-  // missing under Wine. Write-through: it returns once the move is on the disk.
-  if (!::MoveFileExW(wide_from.c_str(), wide_to.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  // MoveFileExW replaces the target in one step (without the flag it refuses
+  // an existing one); the handle-based rename is missing under Wine.
+  // Write-through: it returns once the move is on the disk.
+  const DWORD flags =
+      MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : DWORD{0});
+  if (!::MoveFileExW(wide_from.c_str(), wide_to.c_str(), flags)) {
     ThrowSystemError(kCannotWrite, to, ::GetLastError());
   }
   return true;
+}
+
+bool SetSize(const FileHandle& file, std::int64_t length) noexcept {
+  LARGE_INTEGER position;
+  position.QuadPart = length;
+  return ::SetFilePointerEx(Handle(file), position, nullptr, FILE_BEGIN) &&
+         ::SetEndOfFile(Handle(file));
+}
+
+bool SetModificationTime(const FileHandle& file,
+                         std::int64_t seconds) noexcept {
+  // FILETIME counts 100 ns steps from 1601.
+  constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
+  const auto ticks =
+      static_cast<std::uint64_t>(seconds + kSecondsFrom1601To1970) * 10000000u;
+  FILETIME time;
+  time.dwLowDateTime = static_cast<DWORD>(ticks);
+  time.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  return ::SetFileTime(Handle(file), nullptr, nullptr, &time) != 0;
 }
 
 MakeFolderResult MakeFolder(const std::string& path) {

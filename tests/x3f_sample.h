@@ -69,12 +69,18 @@ inline Bytes DirectoryBytes(const std::vector<std::string>& types,
   return b;
 }
 
+/// The version a camera writes after "FOVb" (2.2), which makes the header
+/// one a card's recovery looks for.
+inline const Bytes kX3fVersion = {0x02, 0x00, 0x02, 0x00};
+
 inline X3fLayout MakeX3f(const std::vector<std::string>& types,
                          unsigned seed = 1, std::size_t section_size = 40) {
   X3fLayout x3f;
   Bytes& b = x3f.bytes;
+  // Sized first and written in place, as DirectoryBytes is, for GCC 12.
   b = {'F', 'O', 'V', 'b'};
   b.resize(16);
+  std::copy(kX3fVersion.begin(), kX3fVersion.end(), b.begin() + 4);
   for (std::size_t k = 0; k < types.size(); ++k) {
     x3f.offsets.push_back(static_cast<std::uint32_t>(b.size()));
     const std::string signature = SectionSignature(types[k]);
@@ -115,7 +121,10 @@ struct SparseFile {
 inline SparseFile LargeX3f(const std::vector<std::string>& types,
                            std::int64_t length) {
   SparseFile file;
-  file.Put(0, "FOVb");
+  Bytes header = BytesOf("FOVb");
+  header.resize(8);
+  std::copy(kX3fVersion.begin(), kX3fVersion.end(), header.begin() + 4);
+  file.Put(0, header);
   const auto directory = static_cast<std::uint32_t>(
       length - 16 - 12 * static_cast<std::int64_t>(types.size()));
   const std::size_t section = (directory - 16) / types.size();

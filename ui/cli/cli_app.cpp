@@ -14,7 +14,9 @@
 #include "batch/tree_run.h"
 #include "fileio/path_parts.h"
 #include "fileio/text.h"
+#include "ui/cli/cli_shared.h"
 #include "ui/cli/console.h"
+#include "ui/cli/recover_command.h"
 #include "velkrane_version.h"
 
 namespace velkrane::cli {
@@ -22,9 +24,6 @@ namespace velkrane::cli {
 const char kProgramName[] = "velkrane-cli";
 
 namespace {
-
-// Keys in the order they are documented, not sorted.
-using Json = nlohmann::ordered_json;
 
 std::string Description() {
   return std::string(
@@ -70,31 +69,6 @@ struct CommandLine {
   bool quiet = false;
 };
 
-struct Fit {
-  std::size_t bytes = 0;
-  int columns = 0;
-};
-
-/// How much of `text` fits in `columns` terminal columns, counting the East
-/// Asian wide ranges and emoji as two columns each.
-Fit FitTo(const std::string& text, int columns) {
-  Fit fit;
-  while (fit.bytes < text.size()) {
-    const auto [code, size] = DecodeUtf8(text, fit.bytes);
-    const bool wide = (code >= 0x1100 && code <= 0x115F) ||
-                      (code >= 0x2E80 && code <= 0xA4CF) ||
-                      (code >= 0xAC00 && code <= 0xD7A3) ||
-                      (code >= 0xF900 && code <= 0xFAFF) ||
-                      (code >= 0xFF00 && code <= 0xFF60) ||
-                      (code >= 0x1F300 && code <= 0x1FAFF) || code >= 0x20000;
-    const int next = fit.columns + (wide ? 2 : 1);
-    if (next > columns) break;
-    fit.columns = next;
-    fit.bytes += size;
-  }
-  return fit;
-}
-
 const char* OutcomeName(FileResult result) {
   switch (result) {
     case FileResult::kRepaired:
@@ -107,16 +81,6 @@ const char* OutcomeName(FileResult result) {
       break;
   }
   return "failed";
-}
-
-Json OrNull(const std::string& text) {
-  return text.empty() ? Json() : Json(text);
-}
-
-/// One line per object; names that are not valid UTF-8 (possible on POSIX)
-/// get replacement characters instead of ending the run.
-std::string JsonLine(const Json& object) {
-  return object.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 Json FileObject(const FileReport& report) {
@@ -155,18 +119,13 @@ class Printer final : public TreeRunView {
   }
 
   void FileStarting(int index, int count, const FoundFile& file) override {
-    if (!progress_) return;
-    std::string line = "[" + std::to_string(index) + "/" +
-                       std::to_string(count) + "] " + FileNamePart(file.path);
-    // A line longer than the terminal would wrap, and "\r" returns only to
-    // the start of its last row.
-    const int columns = TerminalColumns();
-    if (columns > 1) line.resize(FitTo(line, columns - 1).bytes);
-    ShowProgress(line);
+    if (!progress_.Shown()) return;
+    progress_.Show("[" + std::to_string(index) + "/" + std::to_string(count) +
+                   "] " + FileNamePart(file.path));
   }
 
   void FileDone(int index, int count, const FileReport& report) override {
-    ShowProgress("");
+    progress_.Show("");
     const bool ok = report.result == FileResult::kRepaired ||
                     report.result == FileResult::kWouldRepair;
     if (command_.quiet && ok) return;
@@ -237,24 +196,9 @@ class Printer final : public TreeRunView {
     }
   }
 
-  void ShowProgress(const std::string& line) {
-    if (!progress_ || (line.empty() && shown_ == 0)) return;
-    // Spaces over what the last line left, not an escape sequence: a Windows
-    // console before version 10 would print the escape as text.
-    const int width = FitTo(line, INT_MAX).columns;
-    std::string text = "\r" + line;
-    if (shown_ > width) {
-      text += std::string(static_cast<std::size_t>(shown_ - width), ' ') +
-              "\r" + line;
-    }
-    Write(Stream::kOut, text);
-    shown_ = width;
-  }
-
   const CommandLine& command_;
   const InterruptWatch& interrupts_;
-  const bool progress_;
-  int shown_ = 0;
+  ProgressLine progress_;
   bool reader_gone_ = false;
 };
 
@@ -274,7 +218,9 @@ void Parse(CLI::App& app, const std::vector<std::string>& args) {
 
 // The subcommands, each `velkrane-cli NAME ...` with its code in a file of
 // its own; everything else is a repair.
-const std::vector<Subcommand> kSubcommands = {};
+const std::vector<Subcommand> kSubcommands = {
+    {kRecoverCommand, kRecoverSummary, RunRecover},
+};
 
 const Subcommand* SubcommandFor(const std::vector<std::string>& args) {
   if (args.size() < 2) return nullptr;
