@@ -5,7 +5,7 @@
 #include <new>
 #include <optional>
 
-#include "batch/recover_names.h"
+#include "batch/output_names.h"
 #include "fileio/error.h"
 #include "fileio/file_io.h"
 #include "fileio/path_parts.h"

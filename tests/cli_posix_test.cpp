@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "batch/batch_run.h"
-#include "batch/recover_names.h"
+#include "batch/output_names.h"
 #include "batch/repair_one.h"
 #include "batch/run_texts.h"
 #include "cli_process.h"

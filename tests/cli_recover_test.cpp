@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/recover_names.h"
+#include "batch/output_names.h"
 #include "cli_process.h"
 #include "test_util.h"
 #include "x3f_sample.h"
