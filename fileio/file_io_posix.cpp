@@ -215,6 +215,7 @@ bool MoveOver(const std::string& from, const std::string& to, bool replace) {
   const FileHandle folder = OpenFolder(FolderOf(to));
   if (!folder.Valid()) ThrowSystemError(kCannotWrite, to, errno);
   if (!replace) {
+#ifdef RENAME_NOREPLACE
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(),
                     RENAME_NOREPLACE) == 0) {
       return FlushFolder(folder);
@@ -224,6 +225,8 @@ bool MoveOver(const std::string& from, const std::string& to, bool replace) {
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
       ThrowSystemError(kCannotWrite, to, errno);
     }
+#endif
+    // Without renameat2 (the browser's build), looking first is all there is.
     struct stat info;
     if (::lstat(to.c_str(), &info) == 0) {
       ThrowSystemError(kCannotWrite, to, EEXIST);
