@@ -110,7 +110,7 @@ EMXX := NODE_PATH=/usr/share/nodejs em++
 WEB_CORE := fileio/file_io.cpp fileio/file_io_posix.cpp fileio/path_parts.cpp \
   fileio/text.cpp x3f/cut_decision.cpp x3f/end_search.cpp x3f/signature_filter.cpp \
   x3f/x3f_structure.cpp x3f/repair.cpp batch/run_texts.cpp batch/folder_walk.cpp \
-  ui/shared/list_outcomes.cpp ui/shared/main_form_texts.cpp ui/web/velkrane_web.cpp
+  batch/output_names.cpp ui/shared/list_outcomes.cpp ui/shared/main_form_texts.cpp ui/web/velkrane_web.cpp
 WEB_FLAGS := -std=c++17 -O3 -msimd128 -fexceptions -Wall -Wextra -Werror -I.
 WEB_LINK := --bind -sENVIRONMENT=worker -sMODULARIZE=1 -sEXPORT_NAME=VelkraneCore \
   -sALLOW_MEMORY_GROWTH=1 -sDYNAMIC_EXECUTION=0 -sFILESYSTEM=0
