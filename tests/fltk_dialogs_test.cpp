@@ -217,6 +217,9 @@ int ReadGtkChooser(void* data) {
 
 enum class Chooser { kFltk, kGtk };
 constexpr int kNoGtk = 3;
+// A child's whole life: longer than all its choosers' settle allowances, so
+// one that fails says what it saw rather than being killed.
+constexpr unsigned kChildSeconds = 120;
 
 Seen OpenChooser(Chooser chooser, const std::string& folder) {
   if (chooser == Chooser::kFltk) {
@@ -240,7 +243,7 @@ Seen OpenChooser(Chooser chooser, const std::string& folder) {
 /// what it shows and exits 0 when all holds, kNoGtk when there is no GTK.
 [[noreturn]] void OpenAndCheck(Chooser chooser) {
   // A chooser nobody closes would hold the test up forever.
-  ::alarm(60);
+  ::alarm(kChildSeconds);
   int code = kNoGtk;
   {
     testing::ScopedTempDir dir;
@@ -282,8 +285,9 @@ struct GtkPicker {
 };
 
 // Ticks a chooser is given to show its folder, and the first one to show
-// the picked file selected.
-constexpr std::size_t kSettleTicks = 40;
+// the picked file selected. Generous: a sanitizer build on a busy two-core
+// machine has taken over two seconds, and only a failing run waits it out.
+constexpr std::size_t kSettleTicks = 400;
 
 int DriveGtkChooser(void* data) {
   auto& picker = *static_cast<GtkPicker*>(data);
@@ -348,7 +352,7 @@ int InTheWindow(Driver& driver, int (*tick)(void*),
 /// first chooser, after a cancel, and after the picked file's folder went.
 /// Exits 0 when all holds, kNoGtk when there is no GTK.
 [[noreturn]] void SelectInTheWindow() {
-  ::alarm(60);
+  ::alarm(kChildSeconds);
   int code = kNoGtk;
   {
     testing::ScopedTempDir dir;
@@ -471,7 +475,7 @@ int TypeIntoGtkChooser(void* data) {
 /// itself. Neither reaches the list; each leads to that folder. Exits 0 when
 /// all holds, kNoGtk when there is no GTK.
 [[noreturn]] void TypeNamesInTheLocationBar() {
-  ::alarm(60);
+  ::alarm(kChildSeconds);
   int code = kNoGtk;
   {
     testing::ScopedTempDir dir;
