@@ -12,6 +12,7 @@
 #include "batch/output_names.h"
 #include "fileio/path_parts.h"
 #include "test_util.h"
+#include "x3f/forward_search.h"
 #include "x3f_sample.h"
 
 namespace velkrane {
@@ -239,6 +240,48 @@ TEST(RecoverCards, BadSourcesFailOnTheirOwn) {
   const RecoverSummary wrong = RecoverCards({image}, options, refused);
   EXPECT_FALSE(wrong.refused.empty());
   EXPECT_EQ(0u, wrong.bytes_read);
+}
+
+// The scan tests many positions at once: a header at each position of a
+// step, among near misses, is found, and only it.
+TEST(X3fForwardSearch, FindsAHeaderAtEveryPositionOfAStep) {
+  struct Found : ForwardSearchListener {
+    std::vector<std::int64_t> complete, other;
+    void HeaderFound(std::int64_t) override {}
+    void PhotoComplete(std::int64_t offset, std::int64_t end,
+                       const X3fVerdict&) override {
+      complete.insert(complete.end(), {offset, end});
+    }
+    void PhotoIncomplete(std::int64_t offset, std::int64_t) override {
+      other.push_back(offset);
+    }
+    void HeaderInsidePhoto(std::int64_t offset) override {
+      other.push_back(offset);
+    }
+  };
+  const Bytes photo = MakeX3f(testing::kIma2Last, 7).bytes;
+  const Bytes misses = testing::BytesOf("FOVa SECx FOVb\x09 TFO SE");
+  // Before the photo: nothing to test, or near misses first, which move the
+  // steps that follow.
+  for (std::int64_t at = 0; at < 600; ++at) {
+    Bytes card(static_cast<std::size_t>(at % 300), 'T');
+    if (at >= 300) {
+      std::copy_n(misses.begin(), std::min(misses.size(), card.size()),
+                  card.begin());
+    }
+    card.insert(card.end(), photo.begin(), photo.end());
+    card.insert(card.end(), 200, 'T');
+    card.insert(card.end(), misses.begin(), misses.end());
+    Found found;
+    X3fForwardSearch search(found, card.size());  // one scan over it all
+    std::copy(card.begin(), card.end(), search.Room());
+    search.Add(card.size(), true);
+    const auto from = static_cast<std::int64_t>(at % 300);
+    const std::vector<std::int64_t> want = {
+        from, from + static_cast<std::int64_t>(photo.size())};
+    EXPECT_EQ(want, found.complete) << "photo at " << at;
+    EXPECT_TRUE(found.other.empty()) << "photo at " << at;
+  }
 }
 
 }  // namespace

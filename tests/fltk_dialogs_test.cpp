@@ -281,7 +281,7 @@ struct GtkPicker {
   std::string picked;
   std::size_t selects = 0;
   Names folders;          // where each chooser opened; "" for no folder
-  std::size_t ticks = 0;  // since the chooser appeared or showed its folder
+  std::size_t ticks = 0;  // since the last chooser closed or showed its folder
 };
 
 // Ticks a chooser is given to show its folder, and the first one to show
@@ -314,7 +314,11 @@ int DriveGtkChooser(void* data) {
     gtk.respond(dialog, -3);  // GTK_RESPONSE_ACCEPT
   } else if (picker.folders.size() > 1 || picker.ticks > kSettleTicks) {
     gtk.respond(dialog, -6);  // GTK_RESPONSE_CANCEL
+  } else {
+    return 1;
   }
+  // The next chooser gets its own allowance.
+  picker.ticks = 0;
   return 1;
 }
 

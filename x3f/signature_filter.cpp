@@ -2,14 +2,8 @@
 
 #include <cstring>
 
+#include "x3f/cpu_features.h"
 #include "x3f/x3f_structure.h"
-
-// On x86-64 ELF with GCC or clang, a hand-vectorised AVX2 filter is picked at
-// run time; everywhere else (and on CPUs without AVX2) the portable one runs.
-#if defined(__x86_64__) && defined(__ELF__) && defined(__GNUC__)
-#include <immintrin.h>
-#define VELKRANE_AVX2_FILTER 1
-#endif
 
 namespace velkrane {
 
@@ -75,7 +69,7 @@ std::size_t LastPortable(const unsigned char* data, std::size_t lowest,
   return LastBelowStretches<kWantTail, kWantDirectory>(data, lowest, end);
 }
 
-#ifdef VELKRANE_AVX2_FILTER
+#ifdef VELKRANE_AVX2_SEARCH
 
 // Where `first` holds byte `a` and `fourth` byte `d`, one byte per position.
 __attribute__((target("avx2"))) inline __m256i PairMask(__m256i first,
@@ -137,17 +131,12 @@ __attribute__((target("avx2"))) std::size_t LastAvx2(const unsigned char* data,
   return LastBelowStretches<kWantTail, kWantDirectory>(data, lowest, end);
 }
 
-bool HasAvx2() {
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  return avx2;
-}
-
 #endif
 
 template <bool kWantTail, bool kWantDirectory>
 std::size_t Last(const unsigned char* data, std::size_t lowest,
                  std::size_t end) {
-#ifdef VELKRANE_AVX2_FILTER
+#ifdef VELKRANE_AVX2_SEARCH
   if (HasAvx2()) return LastAvx2<kWantTail, kWantDirectory>(data, lowest, end);
 #endif
   return LastPortable<kWantTail, kWantDirectory>(data, lowest, end);
