@@ -1,6 +1,7 @@
 #include "batch/batch_run.h"
 
 #include <atomic>
+#include <chrono>
 #include <future>
 #include <memory>
 #include <optional>
@@ -116,11 +117,18 @@ class Run {
 
   /// The window may start another run or change the list when it processes
   /// its messages; no source may be open then (Windows lets no one else open
-  /// it), so the copy made ahead is finished, or stopped, first.
+  /// it), so the copy made ahead is finished, or stopped, first. Input held
+  /// back by then, or while the copy is waited for, stops it: the window's
+  /// thread asks at every look at the copy.
   void FinishAhead() {
     if (!ahead_.making.valid()) return;
-    if (window_.InputHeld()) ahead_.cancel->store(true);
-    ahead_.made.emplace(Await(ahead_.making, waiter_));
+    const WaitForWork made = [this](int milliseconds) {
+      if (window_.InputHeld()) ahead_.cancel->store(true);
+      return ahead_.making.wait_for(std::chrono::milliseconds(milliseconds)) ==
+             std::future_status::ready;
+    };
+    while (!made(0)) waiter_(made);
+    ahead_.made.emplace(ahead_.making.get());
     if (ahead_.cancel->load()) Drop(ahead_);
   }
 

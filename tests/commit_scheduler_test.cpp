@@ -135,6 +135,17 @@ TEST(CommitScheduler, AnErrorWithACommitInFlightStillReportsIt) {
   EXPECT_EQ((Texts{"status: " + ProcessingText("a.X3F"), Saved("a.X3F")}),
             window.shown);
   EXPECT_EQ((Texts{"starting 2", "done 0", "ended"}), window.events);
+
+  // The same in a tree run: the second file's line cannot be started.
+  struct FailingTree : Recording {
+    void FileStarting(int index, int count, const FoundFile& file) override {
+      if (index == 2) throw Error("gone");
+      Recording::FileStarting(index, count, file);
+    }
+  };
+  FailingTree tree;
+  EXPECT_THROW(RunTree({dir.Path()}, {}, tree), Error);
+  EXPECT_EQ((Texts{"start 1", "done 1"}), tree.events);
 }
 
 // A window whose wait returns before the work is done is asked again; a

@@ -9,6 +9,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "fileio/path_parts.h"
 #include "x3f/repair.h"
@@ -39,13 +40,23 @@ class HeldCopy {
     released_ = true;
     changed_.notify_all();
   }
+  /// The names of the copies begun while it lived, held or not.
+  std::vector<std::string> Begun() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return begun_;
+  }
   /// False when the copy went on by itself.
   bool ReleasedByTheTest() const { return !gave_up_; }
 
  private:
   static void Hook(const std::string& source) {
     HeldCopy* self = current_;
-    if (!self || FileNamePart(source) != self->name_) return;
+    if (!self) return;
+    {
+      const std::lock_guard<std::mutex> lock(self->mutex_);
+      self->begun_.push_back(FileNamePart(source));
+    }
+    if (FileNamePart(source) != self->name_) return;
     self->arrived_();
     std::unique_lock<std::mutex> lock(self->mutex_);
     self->gave_up_ = !self->changed_.wait_for(
@@ -55,8 +66,9 @@ class HeldCopy {
   static inline std::atomic<HeldCopy*> current_{nullptr};
   std::string name_;
   std::function<void()> arrived_;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::condition_variable changed_;
+  std::vector<std::string> begun_;
   bool released_ = false;
   std::atomic<bool> gave_up_{false};
 };

@@ -11,7 +11,8 @@ namespace velkrane::testing {
 
 // A window that records what the batch run shows, in order; `on_messages`
 // replays a button press while the run lets the window process messages,
-// `on_wait` one that comes while the window waits for a file's work.
+// `on_wait` one that comes while the window waits for a file's work, which
+// it may also wait for itself.
 class RecordingWindow : public BatchWindow {
  public:
   std::vector<std::string> entries;
@@ -20,7 +21,7 @@ class RecordingWindow : public BatchWindow {
   /// the last thing shown, "ended".
   std::vector<std::string> events;
   std::function<void(RecordingWindow&)> on_messages;
-  std::function<void(RecordingWindow&)> on_wait;
+  std::function<void(RecordingWindow&, const WaitForWork&)> on_wait;
   int message_rounds = 0;
   int wait_rounds = 0;
 
@@ -40,7 +41,7 @@ class RecordingWindow : public BatchWindow {
   }
   void WaitFor(const WaitForWork& wait) override {
     ++wait_rounds;
-    if (on_wait) on_wait(*this);
+    if (on_wait) on_wait(*this, wait);
     WaitBlocking(wait);
   }
   void RunStarting(int count) override {

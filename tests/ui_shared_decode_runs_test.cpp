@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <exception>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "fileio/file_io.h"
+#include "held_copy.h"
 #include "recording_window.h"
 #include "test_util.h"
 #include "x3f_sample.h"
@@ -133,7 +135,7 @@ TEST(DecodeRuns, InputDuringAFileWaitsForTheFilesEnd) {
   }
   Form form;
   form.window.entries = files;
-  form.window.on_wait = [&](RecordingWindow& w) {
+  form.window.on_wait = [&](RecordingWindow& w, const WaitForWork&) {
     if (w.wait_rounds == 1) form.runs.Input([&] { form.PressDecode(); });
   };
   form.PressDecode();
@@ -156,9 +158,10 @@ TEST(DecodeRuns, InputDuringAFileWaitsForTheFilesEnd) {
   EXPECT_EQ("box: " + std::string(kNoFilesSelected), form.window.shown.back());
 }
 
-// A press that empties the list while a file is waited for (its copy made,
-// then going to the disk) takes effect once that file is done: the next
-// file's copy is not made first, and leaves no folder behind.
+// A press that empties the list while a file is waited for takes effect
+// once that file is done. While its copy is made: the next file's copy is
+// not begun. While it goes to the disk: the next file's copy, begun, is
+// dropped with the folder it made.
 TEST(DecodeRuns, InputDuringAFileStopsTheCopyMadeAhead) {
   for (const int round : {1, 2}) {
     SCOPED_TRACE(round == 1 ? "while its copy is made"
@@ -170,17 +173,39 @@ TEST(DecodeRuns, InputDuringAFileStopsTheCopyMadeAhead) {
     testing::fs::create_directories(testing::PathOf(two));
     testing::WriteSource(one + "a.X3F", 30, 60);
     testing::WriteSource(two + "b.X3F", 30, 60);
+    // The press comes while this file's copy is held: a's own copy, or b's
+    // made ahead while a goes to the disk.
+    std::atomic<bool> arrived{false};
+    testing::HeldCopy held(round == 1 ? "a.X3F" : "b.X3F",
+                           [&] { arrived = true; });
     Form form;
     form.window.entries = {one + "a.X3F", two + "b.X3F"};
-    form.window.on_wait = [&](RecordingWindow& w) {
-      if (w.wait_rounds == round)
-        form.runs.Input([&] { form.ReplaceList({}); });
+    bool pressed = false;
+    form.window.on_wait = [&](RecordingWindow&, const WaitForWork& work) {
+      while (!pressed && !arrived && !work(1)) {
+      }
+      if (pressed || !arrived) return;
+      pressed = true;
+      form.runs.Input([&] { form.ReplaceList({}); });
+      held.Release();
+    };
+    // Dropped before the window answers the press, not later.
+    bool folder_seen = false;
+    form.window.on_messages = [&](RecordingWindow&) {
+      folder_seen =
+          folder_seen || (pressed && testing::Exists(two + "PostProcessed"));
     };
     form.PressDecode();
+    EXPECT_TRUE(held.ReleasedByTheTest());
     EXPECT_EQ("error box: List index out of bounds (1)",
               form.window.shown.back());
     EXPECT_TRUE(testing::Exists(one + "PostProcessed"));
+    EXPECT_FALSE(folder_seen);
     EXPECT_FALSE(testing::Exists(two + "PostProcessed"));
+    const std::vector<std::string> begun =
+        round == 1 ? std::vector<std::string>{"a.X3F"}
+                   : std::vector<std::string>{"a.X3F", "b.X3F"};
+    EXPECT_EQ(begun, held.Begun());
   }
 }
 
